@@ -1,0 +1,9 @@
+// What every source file of the program includes: the Win32 API, the Pocket PC shell calls
+// and the bounded text helpers.
+#pragma once
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+#include "platform/aygshell.h"
+#include "app/text.h"

@@ -1,0 +1,20 @@
+// ItemHost: the child window of MainWindow that parents every item window.
+// Globals defined in items/itemhost.cpp.
+#pragma once
+#include "app/nimbra.h"
+
+extern HWND ItemHost;          // stored in its WM_CREATE
+extern int ViewHeight;         // height of ItemHost in pixels
+extern int ContentHeight;      // height of the stacked items, gaps included
+extern bool ScrollBarShown;    // the vertical scroll bar is set up
+extern int ScrollBarWidth;     // SM_CXVSCROLL, read before start-up
+extern int ItemWidth;          // width of every item window and separator
+extern int ScrollPos;          // 1-based scroll position; 0 when not scrolled
+
+LRESULT CALLBACK ItemHostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Stacks the item windows; moves only from the first changed height unless forced.
+void LayoutItems(bool force);
+// Shows or hides the scroll bar as the content fits or not.
+void UpdateScrollBar(bool force);
+// The WM_VSCROLL handler.
+void ScrollItems(int request, int thumbPos);

@@ -1,0 +1,34 @@
+// The hosted items: one record per item listed in PluginList. Globals defined in
+// items/items.cpp; the record block is owned there and freed only by UnloadAllItems.
+#pragma once
+#include "app/nimbra.h"
+#include "items/todayitem.h"
+
+struct HostedItem : TODAYLISTITEM {
+    DWORD Selectability;   // registry "Selectability", re-read at every load
+    int Top;               // top edge in ItemHost content coordinates (unscrolled); written by LayoutItems
+};
+
+extern HostedItem *Items;        // ItemCount records, or StaticItem when none are allocated
+extern UINT ItemCount;           // number of records
+extern HostedItem StaticItem;    // the zero-filled record Items refers to when there is no block
+extern bool PluginListChanged;   // PluginList no longer matches the records
+
+// Most records a plug-in list may ask for; more than a full list can name.
+constexpr UINT MAX_HOSTED_ITEMS = 1024;
+
+#define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
+
+// Re-parses PluginList when it changed, switches the items off on the system Today screen,
+// loads every item, lays them out and restarts the height poll.
+void ReloadItems();
+// Loads item index (registry, DLL, window); answers its window or null.
+HWND LoadItem(UINT index);
+// Destroys every item window, frees every DLL and the record block.
+void UnloadAllItems();
+// Writes "Enabled" = 0 for every hosted item; one broadcast when anything changed.
+void DisableSystemTodayItems();
+// HM_UNLOADITEMS: unloads the items named name (every item when name is null). Answers 1.
+LRESULT UnloadItemsNamed(LPCWSTR name);
+// HM_RELOADITEMS: loads every record again and lays everything out. Answers 0.
+LRESULT ReloadAllItems();

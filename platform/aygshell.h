@@ -1,0 +1,159 @@
+// The Pocket PC shell library (aygshell) and the few CE-only core calls, as the program uses
+// them. The program includes this header where the device build includes the SDK's aygshell.h.
+//
+// On the device these come from the shell; on the desktop build platform/*.cpp supplies
+// stand-ins with the same names and signatures. Every difference between the device and the
+// desktop lives behind this header and is listed in platform/README.md. Nothing outside
+// platform/ knows which of the two it runs on.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+// ---- Window styles and shell geometry -------------------------------------------------
+#ifndef WS_EX_CAPTIONOKBTN
+#define WS_EX_CAPTIONOKBTN 0x80000000L  // the navigation bar shows OK for this window
+#endif
+
+// Height of the shell's navigation bar (top) and menu bar (bottom) in 96-dpi units.
+constexpr int SHELL_BAR_HEIGHT = 26;
+
+// ---- Full screen and activation bookkeeping -------------------------------------------
+#define SHFS_SHOWTASKBAR    0x0001
+#define SHFS_HIDETASKBAR    0x0002
+#define SHFS_SHOWSIPBUTTON  0x0004
+#define SHFS_HIDESIPBUTTON  0x0008
+#define SHFS_SHOWSTARTICON  0x0010
+#define SHFS_HIDESTARTICON  0x0020
+
+struct SHACTIVATEINFO {
+    DWORD cbSize;
+    HWND hwndLastFocus;
+    UINT fSipUp : 1;
+    UINT fSipOnDeactivation : 1;
+    UINT fActive : 1;
+    UINT fReserved : 29;
+};
+typedef SHACTIVATEINFO *PSHACTIVATEINFO;
+
+// wParam of the settings change the shell sends every top-level window after a rotation.
+#define SETTINGCHANGE_RESET 0x3002
+
+BOOL WINAPI SHFullScreen(HWND hwnd, DWORD state);
+// The last SHFullScreen request recorded for a window (0 when none): the desktop's answer to
+// "which shell parts did this window hide".
+DWORD SHFullScreenState(HWND hwnd);
+BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO *sai, DWORD flags);
+BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO *sai);
+
+// ---- Extra controls ---------------------------------------------------------------------
+BOOL WINAPI SHInitExtraControls(void);
+
+// ---- Gestures ---------------------------------------------------------------------------
+#define SHRG_RETURNCMD      0x00000001
+#define SHRG_NOTIFYPARENT   0x00000002
+#define SHRG_LONGDELAY      0x00000008
+#define GN_CONTEXTMENU      1000
+
+struct SHRGINFO {
+    DWORD cbSize;
+    HWND hwndClient;
+    POINT ptDown;
+    DWORD dwFlags;
+};
+typedef SHRGINFO *PSHRGINFO;
+
+// After a stylus-down: GN_CONTEXTMENU when the press is held still for the hold time,
+// 0 when it is released or moved first.
+DWORD WINAPI SHRecognizeGesture(SHRGINFO *shrg);
+
+// ---- Menu bar ---------------------------------------------------------------------------
+#define SHCMBF_EMPTYBAR       0x0001
+#define SHCMBF_HIDDEN         0x0002
+#define SHCMBF_HIDESIPBUTTON  0x0004
+#define SHCMBF_COLORBK        0x0008
+#define SHCMBF_HMENU          0x0010
+#define I_IMAGENONE           (-2)
+#define NOMENU                0xFFFF
+
+struct SHMENUBARINFO {
+    DWORD cbSize;
+    HWND hwndParent;
+    DWORD dwFlags;
+    UINT nToolBarId;
+    HINSTANCE hInstRes;
+    int nBmpId;
+    int cBmpImages;
+    HWND hwndMB;
+    COLORREF clrBk;
+};
+typedef SHMENUBARINFO *PSHMENUBARINFO;
+
+BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *mbi);
+
+// ---- Dialogs ----------------------------------------------------------------------------
+#define SHIDIM_FLAGS        0x0001
+#define SHIDIF_DONEBUTTON   0x0001
+#define SHIDIF_SIZEDLG      0x0002
+#define SHIDIF_SIZEDLGFULLSCREEN 0x0004
+#define SHIDIF_SIPDOWN      0x0008
+#define SHIDIF_FULLSCREENNOMENUBAR 0x0010
+#define SHIDIF_EMPTYMENU    0x0020
+
+struct SHINITDLGINFO {
+    DWORD dwMask;
+    HWND hDlg;
+    DWORD dwFlags;
+};
+typedef SHINITDLGINFO *PSHINITDLGINFO;
+
+BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi);
+
+// ---- Images -----------------------------------------------------------------------------
+// Loads a BMP, JPEG, GIF or PNG file into a device-dependent bitmap; null on any failure.
+HBITMAP WINAPI SHLoadImageFile(LPCWSTR fileName);
+
+// ---- Registry helpers (answer S_OK or a failure HRESULT) --------------------------------
+HRESULT WINAPI RegistryGetDWORD(HKEY root, LPCWSTR key, LPCWSTR value, DWORD *data);
+// A string longer than cch characters (terminator included) fails and leaves an empty text.
+HRESULT WINAPI RegistryGetString(HKEY root, LPCWSTR key, LPCWSTR value, LPWSTR data, UINT cch);
+HRESULT WINAPI RegistrySetDWORD(HKEY root, LPCWSTR key, LPCWSTR value, DWORD data);
+HRESULT WINAPI RegistrySetString(HKEY root, LPCWSTR key, LPCWSTR value, LPCWSTR data);
+HRESULT WINAPI RegistryDeleteValue(HKEY root, LPCWSTR key, LPCWSTR value);
+
+// ---- Shortcuts and files ----------------------------------------------------------------
+BOOL WINAPI SHCreateShortcut(LPWSTR shortcut, LPWSTR target);
+
+// ---- CE core calls ----------------------------------------------------------------------
+FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
+
+// ---- Messages from other processes ------------------------------------------------------
+// Copies a terminated UTF-16 text that arrived as a message pointer into text (capacity cap
+// characters). False when the pointer is null, cannot be read, or names a text that does not
+// fit; never faults on a bad pointer.
+bool ReadMessageText(LPARAM pointer, WCHAR *text, size_t cap);
+
+// Delivers the Today refresh notice (WM_SETTINGCHANGE, wParam 242) to every top-level window
+// without waiting for, or blocking on, any of them. The device posts it to HWND_BROADCAST.
+void PostTodayRefresh(WPARAM wParam, LPARAM lParam);
+
+// ---- Desktop differences that the device's own calls hide -------------------------------
+// These keep the device's call names in the program's code (see platform/README.md).
+HWND PlatformCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
+                             int x, int y, int width, int height, HWND parent, HMENU menu,
+                             HINSTANCE instance, LPVOID param);
+BOOL PlatformSetForegroundWindow(HWND hwnd);
+BOOL PlatformPostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LSTATUS PlatformRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS PlatformRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR cls, DWORD options,
+                                REGSAM access, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
+
+#ifndef PLATFORM_IMPLEMENTATION
+#undef CreateWindowExW
+#define CreateWindowExW PlatformCreateWindowExW
+#undef CreateWindowW
+#define CreateWindowW(c, n, s, x, y, w, h, p, m, i, a) PlatformCreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, a)
+#define SetForegroundWindow PlatformSetForegroundWindow
+#define PostMessageW PlatformPostMessageW
+#define RegOpenKeyExW PlatformRegOpenKeyExW
+#define RegCreateKeyExW PlatformRegCreateKeyExW
+#endif

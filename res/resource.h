@@ -1,0 +1,15 @@
+// Resource ids, in bands per kind. Never reuse a number.
+#pragma once
+
+// Icons
+#define IDI_NIMBRA          101
+
+// Menu bar template and menu
+#define IDR_MENUBAR         102
+
+// Strings
+#define IDS_PHONE           103
+#define IDS_CONTACTS        104
+
+// Dialog templates
+#define IDD_SETTINGS        134

@@ -1,0 +1,42 @@
+// The menu bar and the soft keys: owns MenuBar, the soft-key texts and paths, SoftKeysEdited.
+// The menu bar and the key programs arrive with the soft-key work; until then there is no
+// menu bar and MainWindow reaches the bottom of the screen.
+#include "softkeys/softkeys.h"
+#include "app/mainwindow.h"
+#include "items/itemhost.h"
+
+HWND MenuBar = nullptr;
+WCHAR LeftKeyText[32];
+WCHAR LeftKeyPath[MAX_PATH];
+WCHAR RightKeyText[32];
+WCHAR RightKeyPath[MAX_PATH];
+LPCWSTR RightKeyParams = nullptr;
+bool SoftKeysEdited = false;
+
+void ReadSoftKeys() {}
+
+HWND CreateMenuBar(HWND)
+{
+    MenuBar = nullptr;
+    return nullptr;
+}
+
+void LaunchSoftKey(bool) {}
+
+void FitMainWindow()
+{
+    RECT window;
+    if (!MainWindow || !GetWindowRect(MainWindow, &window)) return;
+    int limit;
+    RECT bar;
+    if (MenuBar && GetWindowRect(MenuBar, &bar)) {
+        limit = bar.top;
+    } else {
+        HDC screen = GetDC(nullptr);
+        limit = GetDeviceCaps(screen, VERTRES);
+        ReleaseDC(nullptr, screen);
+    }
+    ViewHeight = limit - window.top;
+    if (window.bottom == limit) return;
+    MoveWindow(MainWindow, window.left, window.top, window.right - window.left, limit - window.top, FALSE);
+}

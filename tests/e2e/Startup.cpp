@@ -1,0 +1,6 @@
+#include "support/testing.h"
+
+TEST(Startup, Placeholder)
+{
+    EXPECT_TRUE(true);
+}

@@ -1,0 +1,72 @@
+#include "support/testing.h"
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;   // a test's own loop never ends on it
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (done()) return true;
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return done();
+        MsgWaitForMultipleObjectsEx(0, nullptr, (std::min<DWORD>)(timeoutMs - elapsed, 20), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+std::wstring ExeFolder()
+{
+    WCHAR path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s(path, n);
+    return s.substr(0, s.find_last_of(L'\\') + 1);
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
+{
+    std::vector<unsigned char> bytes;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return bytes;
+    DWORD size = GetFileSize(f, nullptr), got = 0;
+    bytes.resize(size);
+    if (size && !ReadFile(f, bytes.data(), size, &got, nullptr)) got = 0;
+    bytes.resize(got);
+    CloseHandle(f);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    bool ok = size == 0 || (WriteFile(f, data, (DWORD)size, &put, nullptr) && put == size);
+    CloseHandle(f);
+    return ok;
+}
+
+void DeleteRegTree(HKEY root, const std::wstring &key)
+{
+    RegDeleteTreeW(root, key.c_str());
+    RegDeleteKeyW(root, key.c_str());
+}
+
+std::string Narrow(const std::wstring &text)
+{
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? (char)c : '?';
+    return out;
+}

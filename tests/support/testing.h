@@ -1,0 +1,27 @@
+// Shared test helpers: message pumping with deadlines, files and registry of the emulated
+// device. Timers in the program are real, so tests pump until a condition or a deadline.
+#pragma once
+#include "app/nimbra.h"
+#include <functional>
+#include <string>
+#include <vector>
+#include <gtest/gtest.h>
+
+// Dispatches every queued message of this thread (sent messages included).
+void PumpMessages();
+// Pumps until done() answers true or timeoutMs passes; answers done()'s last value.
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
+// Pumps for exactly ms milliseconds (to show that something does NOT happen).
+void PumpFor(DWORD ms);
+
+// Folder of this test executable, with a trailing backslash.
+std::wstring ExeFolder();
+// Whole file as bytes; empty when it cannot be read.
+std::vector<unsigned char> ReadFileBytes(const std::wstring &path);
+bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
+inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
+
+// Deletes a registry key with its subkeys (ignores a missing one).
+void DeleteRegTree(HKEY root, const std::wstring &key);
+
+std::string Narrow(const std::wstring &text);
