@@ -10,7 +10,6 @@ BOOL WINAPI SHInitExtraControls(void) { return TRUE; }
 DWORD WINAPI SHRecognizeGesture(SHRGINFO *) { return 0; }
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *) { return FALSE; }
 BOOL WINAPI SHInitDialog(SHINITDLGINFO *) { return TRUE; }
-HBITMAP WINAPI SHLoadImageFile(LPCWSTR) { return nullptr; }
 HRESULT WINAPI RegistryGetDWORD(HKEY, LPCWSTR, LPCWSTR, DWORD *) { return E_FAIL; }
 HRESULT WINAPI RegistryGetString(HKEY, LPCWSTR, LPCWSTR, LPWSTR data, UINT cch) { if (cch) data[0] = 0; return E_FAIL; }
 HRESULT WINAPI RegistrySetDWORD(HKEY, LPCWSTR, LPCWSTR, DWORD) { return E_FAIL; }
