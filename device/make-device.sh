@@ -25,7 +25,7 @@ base=$(dirname "$prefix")/base
 if [ ! -f "$prefix/system.reg" ]; then
   if [ ! -f "$base/system.reg" ]; then
     rm -rf "$base"
-    WINEPREFIX=$base "$WINE" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$base "$WINE" wineboot -i </dev/null >/dev/null 2>&1
     WINEPREFIX=$base "$WINESERVER" -w
   fi
   rm -rf "$prefix"
@@ -54,5 +54,7 @@ cp -f "$bin/Nimbra.exe" "$install/"
 if [ -x "$here/install-extras.sh" ]; then "$here/install-extras.sh" "$prefix" "$profile" "$bin"; fi
 
 # A persistent server keeps every later Wine process of this prefix fast to start.
-"$WINESERVER" -p
-( "$WINE" wineboot >/dev/null 2>&1 & )
+# Its standard streams must not be the caller's: a server holding ctest's pipe open would make
+# every test wait for it to exit.
+"$WINESERVER" -p </dev/null >/dev/null 2>&1
+setsid "$WINE" wineboot </dev/null >/dev/null 2>&1 &

@@ -7,7 +7,10 @@ TEST(Text, CopiesAreBoundedAndTerminated)
     EXPECT_STREQ(buf, L"abcd");
     EXPECT_FALSE(CopyText(buf, L"abcdef"));
     EXPECT_STREQ(buf, L"abcd");
-    EXPECT_TRUE(CopyText(buf, 1, L""));
+    WCHAR one[1];
+    EXPECT_TRUE(CopyText(one, 1, L""));
+    EXPECT_FALSE(CopyText(one, 1, L"a"));
+    EXPECT_EQ(one[0], 0);
     EXPECT_FALSE(AppendText(buf, L"xyz"));
     EXPECT_STREQ(buf, L"abcd");
     CopyText(buf, L"ab");
