@@ -1,6 +1,182 @@
-// placeholder, being written
+// Start-up, command words, single instance and the message loop.
+// Owns AppInstance, the three paths and the command-word flags; all are written only here,
+// before the message loop runs.
 #include "app/app.h"
+#include "app/mainwindow.h"
+#include "items/itemhost.h"
+#include "items/items.h"
+#include "look/background.h"
+#include "look/theme.h"
+#include "settings/settingsfile.h"
+#include "softkeys/softkeys.h"
+#include "tray/tray.h"
+#include <objbase.h>
+#include <shlobj.h>
+
 HINSTANCE AppInstance;
-WCHAR SettingsPath[MAX_PATH], ShortcutPath[MAX_PATH], QuotedExePath[MAX_PATH + 2];
-bool CommandQuit, CommandSettings, CommandBackground;
-int NimbraMain(HINSTANCE, LPCWSTR, int) { return 0; }
+WCHAR SettingsPath[MAX_PATH];
+WCHAR ShortcutPath[MAX_PATH];
+WCHAR QuotedExePath[MAX_PATH + 2];
+bool CommandQuit;
+bool CommandSettings;
+bool CommandBackground;
+
+void ParseCommandWords(LPCWSTR commandLine)
+{
+    if (!commandLine) commandLine = L"";
+    CommandQuit = wcsstr(commandLine, L"quit") != nullptr;
+    CommandSettings = wcsstr(commandLine, L"settings") != nullptr;
+    CommandBackground = wcsstr(commandLine, L"background") != nullptr;
+}
+
+bool ComputePaths()
+{
+    ShortcutPath[0] = 0;
+    // The start-up folder is optional: without it the shortcut path lacks its folder.
+    SHGetSpecialFolderPathW(GetForegroundWindow(), ShortcutPath, CSIDL_STARTUP, TRUE);
+    AppendText(ShortcutPath, L"\\");
+
+    WCHAR module[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    // A name that filled the whole buffer was cut: no path can be made from it.
+    if (length == 0 || length >= MAX_PATH) return false;
+
+    CopyText(QuotedExePath, L"\"");
+    AppendText(QuotedExePath, module);
+    AppendText(QuotedExePath, L"\"");
+
+    CopyText(SettingsPath, module);
+    WCHAR *slash = wcsrchr(SettingsPath, L'\\');
+    if (slash) {
+        *slash = 0;
+        AppendText(ShortcutPath, slash + 1);
+        AppendText(ShortcutPath, L"_.lnk");
+    }
+    AppendText(SettingsPath, L"\\" SETTINGS_FILE_NAME);
+    return true;
+}
+
+static bool RegisterOneClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure)
+{
+    UnregisterClassW(name, instance);
+    WNDCLASSW wc = {};
+    wc.style = CS_PARENTDC;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.lpszClassName = name;
+    return RegisterClassW(&wc) != 0;
+}
+
+bool RegisterWindowClasses(HINSTANCE instance)
+{
+    return RegisterOneClass(instance, ITEM_HOST_CLASS, ItemHostProc)
+        && RegisterOneClass(instance, ICON_STRIP_CLASS, IconStripProc)
+        && RegisterOneClass(instance, MAIN_WINDOW_CLASS, MainWindowProc);
+}
+
+bool CreateMainWindow(HINSTANCE instance, int showCommand)
+{
+    AppInstance = instance;
+    SHInitExtraControls();
+    if (!RegisterWindowClasses(instance)) return false;
+
+    HWND window = CreateWindowExW(WS_EX_CAPTIONOKBTN, MAIN_WINDOW_CLASS, AppSettings.Title, WS_VISIBLE,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window) return false;
+
+    FitMainWindow();
+    ShowWindow(MainWindow, showCommand);
+    UpdateWindow(MainWindow);
+    ShowWindow(ItemHost, showCommand);
+    UpdateWindow(ItemHost);
+    return true;
+}
+
+// The handle form that brings a window's owned windows to the front with it.
+static HWND WithOwnedWindows(HWND window)
+{
+    return (HWND)((ULONG_PTR)window | 1);
+}
+
+void SignalRunningInstance(HWND instance)
+{
+    if (CommandQuit) {
+        // The deactivation stops the instance's poll and drops its selection before it closes.
+        PostMessageW(instance, WM_ACTIVATE, WA_INACTIVE, (LPARAM)instance);
+        PostMessageW(instance, WM_CLOSE, 0, 0);
+    } else if (CommandSettings) {
+        SetForegroundWindow(WithOwnedWindows(instance));
+        PostMessageW(instance, HM_SHOWSETTINGS, 0, 0);
+    } else if (GetForegroundWindow() == instance) {
+        SetForegroundWindow(WithOwnedWindows(GetDesktopWindow()));
+    } else {
+        SetForegroundWindow(WithOwnedWindows(instance));
+    }
+}
+
+void ShowFatalMessage(LPCWSTR text)
+{
+    MessageBoxW(GetDesktopWindow(), text, L"Nimbra", MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+int RunMessageLoop()
+{
+    // The thread's own handle is never signalled while it runs: the wait ends only for messages.
+    HANDLE self = GetCurrentThread();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                if (BackgroundBitmap) {
+                    DeleteObject(BackgroundBitmap);
+                    BackgroundBitmap = nullptr;
+                }
+                CoUninitialize();
+                return 1;
+            }
+            // No TranslateMessage: the items and the screen work with key messages only.
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjectsEx(1, &self, INFINITE, 0x7F, 0);
+    }
+}
+
+int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
+{
+    ParseCommandWords(commandLine);
+    if (!ComputePaths()) return -1;
+
+    AppSettings.PluginList[0] = 0;
+    LoadSettings();
+
+    // The configured title tells instances apart: copies with other titles run side by side.
+    HWND running = FindWindowW(MAIN_WINDOW_CLASS, AppSettings.Title);
+    if (running) {
+        SignalRunningInstance(running);
+        return 0;
+    }
+    if (CommandQuit || CommandSettings) return 0;
+
+    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (com != S_OK && com != S_FALSE) return 0;
+
+    LoadThemeColors();
+    LoadedImagePath[0] = 0;
+
+    if (!CreateMainWindow(instance, showCommand)) {
+        // A refused creation destroys the window, and its destruction posts the quit message,
+        // which would close the box below before the user sees it.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+        ShowFatalMessage(L"Failed to Initialize Instance!");
+        return 0;
+    }
+    if (CommandBackground) SetForegroundWindow(GetDesktopWindow());
+
+    PluginListChanged = true;
+    ReloadItems();
+    if (ItemCount == 0) PostMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
+
+    return RunMessageLoop();
+}
