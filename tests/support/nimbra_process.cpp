@@ -1,0 +1,88 @@
+#include "support/nimbra_process.h"
+
+std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &v)
+{
+    std::wstring text = L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
+    if (!v.background.empty()) text += L"Background = " + v.background + L"\n";
+    if (v.enableBackground) text += L"EnableBackground = 1\n";
+    if (v.disableCommandBar) text += L"DisableCommandBar = 1\n";
+    if (v.bigTray) text += L"BigTray = 1\n";
+    std::vector<unsigned char> bytes = {0xFF, 0xFE};
+    for (wchar_t c : text) {
+        bytes.push_back((unsigned char)(c & 0xFF));
+        bytes.push_back((unsigned char)(c >> 8));
+    }
+    return bytes;
+}
+
+bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values)
+{
+    std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
+    return WriteFileBytes(folder + L"settings.ini", SettingsFileBytes(values));
+}
+
+bool NimbraProcess::Start(const std::wstring &words)
+{
+    Kill();
+    std::wstring commandLine = L"\"" + exe_ + L"\"";
+    if (!words.empty()) commandLine += L" " + words;
+    std::wstring folder = exe_.substr(0, exe_.find_last_of(L'\\'));
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    return CreateProcessW(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &si, &info_) != 0;
+}
+
+DWORD NimbraProcess::Wait(DWORD timeoutMs)
+{
+    if (!info_.hProcess) return STILL_ACTIVE;
+    // Pump while waiting: the program may send this process's windows messages.
+    PumpUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+bool NimbraProcess::Running() const
+{
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void NimbraProcess::Kill()
+{
+    if (!info_.hProcess) return;
+    if (Running()) {
+        TerminateProcess(info_.hProcess, 99);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+    CloseHandle(info_.hProcess);
+    CloseHandle(info_.hThread);
+    info_ = {};
+}
+
+DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs, const std::wstring &exe)
+{
+    NimbraProcess p(exe);
+    if (!p.Start(words)) return (DWORD)-100;
+    return p.Wait(timeoutMs);
+}
+
+HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    PumpUntil([&] { return (found = FindWindowW(L"NimbraClass", title.c_str())) != nullptr; }, timeoutMs);
+    return found;
+}
+
+std::vector<HWND> WindowsOfProcess(DWORD processId)
+{
+    struct Search { DWORD pid; std::vector<HWND> found; } search{processId, {}};
+    EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        auto *s = (Search *)p;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == s->pid) s->found.push_back(w);
+        return TRUE;
+    }, (LPARAM)&search);
+    return search.found;
+}

@@ -1,0 +1,49 @@
+// Starting and observing Nimbra.exe from another process, as other programs do. The emulated
+// device has it installed at C:\Program Files\Nimbra\Nimbra.exe.
+#pragma once
+#include "support/testing.h"
+
+#define INSTALLED_NIMBRA L"C:\\Program Files\\Nimbra\\Nimbra.exe"
+
+struct SettingsFileValues {
+    std::wstring plugins = L"1::NoSuchItem::";   // one record: no settings dialog at start
+    std::wstring title = L"Start";
+    std::wstring background;
+    bool enableBackground = false;
+    bool disableCommandBar = false;
+    bool bigTray = false;
+};
+
+// The bytes the program writes for these values (UTF-16 LE, BOM, " = ", LF).
+std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &values);
+// Writes settings.ini beside the given executable.
+bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values);
+
+class NimbraProcess {
+public:
+    explicit NimbraProcess(std::wstring exePath = INSTALLED_NIMBRA) : exe_(std::move(exePath)) {}
+    ~NimbraProcess() { Kill(); }
+    NimbraProcess(const NimbraProcess &) = delete;
+    NimbraProcess &operator=(const NimbraProcess &) = delete;
+
+    // Starts the program with the given command line words; false when it could not start.
+    bool Start(const std::wstring &words = L"");
+    // Waits for the process to end; answers its exit code, or STILL_ACTIVE after the time-out.
+    DWORD Wait(DWORD timeoutMs);
+    bool Running() const;
+    // Ends the process if it still runs (a test that failed half-way).
+    void Kill();
+    DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+
+private:
+    std::wstring exe_;
+    PROCESS_INFORMATION info_ = {};
+};
+
+// Runs the program with the words and waits for it to end; answers the exit code.
+DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs = 15000, const std::wstring &exe = INSTALLED_NIMBRA);
+// Waits for a top-level window of class "NimbraClass" with this title.
+HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs = 15000);
+// The top-level windows that belong to a process.
+std::vector<HWND> WindowsOfProcess(DWORD processId);
