@@ -1,14 +1,297 @@
-// placeholder until the item container work lands
+// ItemHost: stacks the item windows, scrolls them, paints the background and the separators
+// between them, polls the items' heights and answers the items' messages to their parent.
+// Owns the layout values declared in items/itemhost.h.
 #include "items/itemhost.h"
+#include "app/app.h"
+#include "app/mainwindow.h"
+#include "items/items.h"
+#include "items/navigation.h"
+#include "look/background.h"
+#include "look/scale.h"
+#include "look/theme.h"
+#include "settings/settingsfile.h"
+
 HWND ItemHost;
-int ViewHeight, ContentHeight, ItemWidth, ScrollPos;
+int ViewHeight;
+int ContentHeight;
 bool ScrollBarShown;
 int ScrollBarWidth = GetSystemMetrics(SM_CXVSCROLL);
+int ItemWidth;
+int ScrollPos;
+
+// Layout passes run one after another, never inside each other: an item may ask for a
+// refresh from inside its height query, and UpdateScrollBar asks for a forced pass from
+// inside a pass. Such asks are remembered here and run when the current pass ends.
+static bool LayoutRunning;        // a pass is in progress
+static bool LayoutPending;        // one more pass was asked for during it
+static bool LayoutPendingForce;   // ... and it must move every window
+static bool ItemRefreshQueued;    // an item's refresh request already got its extra pass
+
+// An item whose height flips with the width would show and hide the scroll bar forever;
+// one layout call runs at most this many passes.
+constexpr int MAX_LAYOUT_PASSES = 6;
+// Heights beyond this are taken as this, so that MAX_HOSTED_ITEMS items never overflow
+// ContentHeight; a negative height (cyp above 2^31) is taken as 0.
+constexpr int MAX_ITEM_HEIGHT = 1000000;
+
+// Line and page steps of the scroll bar, in 96-dpi units.
+constexpr int SCROLL_LINE = 10;
+constexpr int SCROLL_PAGE = 40;
+
+// Answers to TODAYM_GETTRAYSTYLE: large or normal strip icons.
+constexpr UINT TRAY_STYLE_BIG = 7;
+constexpr UINT TRAY_STYLE_NORMAL = 3;
+
+// Pixels the content is scrolled up.
+static int ScrollOffset()
+{
+    return ScrollPos ? ScrollPos - 1 : 0;
+}
+
+static int ItemHeight(DWORD cyp)
+{
+    int height = (int)cyp;
+    if (height < 0) return 0;
+    return height > MAX_ITEM_HEIGHT ? MAX_ITEM_HEIGHT : height;
+}
+
+// One pass over the records. Windows go to their content position less the current scroll,
+// so that items moved while the view is scrolled line up with those that were scrolled.
+static void LayoutPass(bool force)
+{
+    const int gap = ScaleY(1);
+    int y = 0;
+    HostedItem *block = Items;
+    for (UINT i = 0; i < ItemCount; i++) {
+        HostedItem *item = &block[i];
+        HWND window = item->hwndCustom;
+        if (!window) continue;
+        DWORD before = item->cyp;
+        LRESULT changed = SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)item, 0);
+        // The item's code ran; if it made the host drop its records, this pass is over.
+        if (Items != block || i >= ItemCount) return;
+        int height = ItemHeight(before);
+        if (changed && item->cyp != before) {
+            height = ItemHeight(item->cyp);
+            force = true;
+        }
+        if (force && item->hwndCustom) {
+            MoveWindow(item->hwndCustom, 0, y - ScrollOffset(), ItemWidth, height, TRUE);
+            InvalidateRect(item->hwndCustom, nullptr, TRUE);
+        }
+        item->Top = y;
+        y += height + gap;
+    }
+    if (y != ContentHeight) {
+        ContentHeight = y;
+        UpdateScrollBar(true);
+    }
+    if (force) InvalidateRect(ItemHost, nullptr, TRUE);
+}
+
+void LayoutItems(bool force)
+{
+    if (LayoutRunning) {
+        LayoutPending = true;
+        LayoutPendingForce = LayoutPendingForce || force;
+        return;
+    }
+    LayoutRunning = true;
+    ItemRefreshQueued = false;
+    for (int pass = 0; pass < MAX_LAYOUT_PASSES; pass++) {
+        LayoutPending = false;
+        LayoutPendingForce = false;
+        LayoutPass(force);
+        if (!LayoutPending) break;
+        force = LayoutPendingForce;
+    }
+    LayoutRunning = false;
+}
+
+// TODAYM_REQUESTREFRESH. Asked during a pass, it earns one more pass; asked again during that
+// extra pass (an item that asks from inside every height query), it is already answered.
+static void RequestRefresh()
+{
+    if (LayoutRunning) {
+        if (ItemRefreshQueued) return;
+        ItemRefreshQueued = true;
+    }
+    LayoutItems(false);
+}
+
+void UpdateScrollBar(bool force)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (ViewHeight < ContentHeight) {
+        if (ScrollBarShown && !force) return;
+        ScrollBarShown = true;
+        info.nMin = 1;
+        info.nMax = ContentHeight;
+        info.nPage = ViewHeight;
+        info.nPos = 1;
+        SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
+        ItemWidth = ClientWidth - ScrollBarWidth;
+        // The bar is back at the top: the forced pass below puts the windows there too.
+        ScrollPos = 1;
+    } else {
+        if (!ScrollBarShown && !force) return;
+        ScrollBarShown = false;
+        SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
+        ItemWidth = ClientWidth;
+        ScrollPos = 0;
+    }
+    LayoutItems(true);
+}
+
+// The thumb position of SB_THUMBPOSITION. WM_VSCROLL carries only its low 16 bits; the bar
+// still knows the whole value while it finishes a drag.
+static int ThumbPosition(int thumbPos)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_TRACKPOS;
+    if (GetScrollInfo(ItemHost, SB_VERT, &info) && (info.nTrackPos & 0xFFFF) == (thumbPos & 0xFFFF))
+        return info.nTrackPos;
+    return thumbPos;
+}
+
+void ScrollItems(int request, int thumbPos)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (!GetScrollInfo(ItemHost, SB_VERT, &info)) return;
+
+    int distance;   // how far the content moves down
+    switch (request) {
+    case SB_LINEUP: distance = ScaleY(SCROLL_LINE); break;
+    case SB_LINEDOWN: distance = ScaleY(-SCROLL_LINE); break;
+    case SB_PAGEUP: distance = ScaleY(SCROLL_PAGE); break;
+    case SB_PAGEDOWN: distance = ScaleY(-SCROLL_PAGE); break;
+    case SB_THUMBPOSITION: distance = info.nPos - ThumbPosition(thumbPos); break;
+    default: return;   // SB_THUMBTRACK and the rest: the view moves when the thumb is released
+    }
+
+    // The last position is one short of the system's, so the last page ends at the content's end.
+    int last = info.nMax - (int)info.nPage;
+    int position = info.nPos - distance;
+    if (position < info.nMin) {
+        position = info.nMin;
+        distance = info.nPos - info.nMin;
+    } else if (position > last) {
+        position = last;
+        distance = info.nPos - position;
+    }
+    if (distance == 0) return;
+
+    ScrollPos = position;
+    ScrollWindowEx(ItemHost, 0, distance, nullptr, nullptr, nullptr, nullptr,
+                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    info.fMask = SIF_POS;
+    info.nPos = position;
+    SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
+}
+
+// The background does not scroll; the separators do. Each is the last row of the gap above
+// an item; an item without a window takes no space and has none.
+static void PaintItemHost(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    const RECT &r = ps.rcPaint;
+    BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, BackgroundDC, r.left, r.top, SRCCOPY);
+    HGDIOBJ previous = SelectObject(dc, SeparatorPen);
+    const int offset = ScrollOffset();
+    for (UINT i = 1; i < ItemCount; i++) {
+        if (!Items[i].hwndCustom) continue;
+        int y = Items[i].Top - 1 - offset;
+        if (y < r.top || y >= r.bottom) continue;
+        POINT line[2] = {{0, y}, {ItemWidth, y}};
+        Polyline(dc, line, 2);
+    }
+    if (previous) SelectObject(dc, previous);
+    EndPaint(hwnd, &ps);
+}
+
+// TODAYM_DRAWWATERMARK: the background behind part of an item window, in the item's client
+// coordinates. The record is copied before use: a message from another process carries a
+// pointer that means nothing here.
+static LRESULT DrawWatermark(LPARAM lParam)
+{
+    TODAYDRAWWATERMARKINFO info;
+    SIZE_T copied = 0;
+    if (!lParam || !ReadProcessMemory(GetCurrentProcess(), (LPCVOID)lParam, &info, sizeof info, &copied)
+        || copied != sizeof info)
+        return 0;
+    RECT host, item;
+    if (!GetWindowRect(ItemHost, &host) || !GetWindowRect(info.hwnd, &item)) return 1;
+    // Item windows sit at x 0: only the vertical position, scroll included, is translated.
+    BitBlt(info.hdc, info.rc.left, info.rc.top, info.rc.right - info.rc.left, info.rc.bottom - info.rc.top,
+           BackgroundDC, info.rc.left, info.rc.top + (item.top - host.top), SRCCOPY);
+    return 1;
+}
+
+static LRESULT ThemeColor(WPARAM index)
+{
+    switch (index) {
+    case TODAYCOLOR_TEXT: return TextColor;
+    case TODAYCOLOR_HIGHLIGHT: return HighlightColor;
+    case TODAYCOLOR_HIGHLIGHTEDTEXT: return HighlightTextColor;
+    default: return 0;
+    }
+}
+
+// Taps on the items go to the items' windows; only the gaps and the free space below the
+// last item arrive here. A tap-and-hold there opens the settings dialog.
+static void TapAndHold(HWND hwnd, LPARAM lParam)
+{
+    SHRGINFO gesture = {};
+    gesture.cbSize = sizeof gesture;
+    gesture.hwndClient = hwnd;
+    gesture.ptDown.x = LOWORD(lParam);
+    gesture.ptDown.y = HIWORD(lParam);
+    gesture.dwFlags = SHRG_RETURNCMD;
+    if (SHRecognizeGesture(&gesture) == GN_CONTEXTMENU) PostMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
+}
+
 LRESULT CALLBACK ItemHostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_CREATE) { ItemHost = hwnd; return 0; }
+    switch (msg) {
+    case WM_CREATE:
+        ItemHost = hwnd;
+        return 0;
+    case WM_PAINT:
+        PaintItemHost(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;   // WM_PAINT covers the whole update area
+    case WM_TIMER:
+        if (wParam == REFRESH_TIMER) LayoutItems(false);
+        return 0;
+    case WM_VSCROLL:
+        ScrollItems(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        TapAndHold(hwnd, lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        return 0;
+    case TODAYM_GETCOLOR:
+        return ThemeColor(wParam);
+    case TODAYM_DRAWWATERMARK:
+        return DrawWatermark(lParam);
+    case TODAYM_TOOKSELECTION:
+        HandleTookSelection((HWND)wParam);
+        return 1;
+    case TODAYM_REQUESTREFRESH:
+        RequestRefresh();
+        return 1;
+    case TODAYM_GETTRAYSTYLE:
+        return AppSettings.BigTray ? TRAY_STYLE_BIG : TRAY_STYLE_NORMAL;
+    case TODAYM_GETHOSTWINDOW:
+        return (LRESULT)MainWindow;
+    }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
-void LayoutItems(bool) {}
-void UpdateScrollBar(bool) {}
-void ScrollItems(int, int) {}

@@ -22,6 +22,10 @@ constexpr UINT MAX_HOSTED_ITEMS = 1024;
 // Re-parses PluginList when it changed, switches the items off on the system Today screen,
 // loads every item, lays them out and restarts the height poll.
 void ReloadItems();
+// Turns a PluginList text into fresh records (Items, ItemCount); the list must be empty
+// (UnloadAllItems first). False when the record block cannot be allocated: a negative count,
+// or one whose records would not fit a 32-bit size. Counts above MAX_HOSTED_ITEMS are cut to it.
+bool ParsePluginList(LPCWSTR list);
 // Loads item index (registry, DLL, window); answers its window or null.
 HWND LoadItem(UINT index);
 // Destroys every item window, frees every DLL and the record block.

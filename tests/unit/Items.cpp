@@ -1,0 +1,277 @@
+// The hosted item records: parsing the plug-in list, loading and unloading the probe item,
+// and surviving items that fail in every way the contract allows.
+#include "unit/ItemFixture.h"
+#include <atomic>
+#include <thread>
+
+namespace {
+
+std::vector<std::wstring> Names()
+{
+    std::vector<std::wstring> names;
+    for (UINT i = 0; i < ItemCount; i++) names.push_back(Items[i].szName);
+    return names;
+}
+
+std::vector<std::wstring> Parsed(const wchar_t *list)
+{
+    UnloadAllItems();
+    EXPECT_TRUE(ParsePluginList(list)) << Narrow(list);
+    std::vector<std::wstring> names = Names();
+    UnloadAllItems();
+    return names;
+}
+
+using Names_ = std::vector<std::wstring>;
+
+} // namespace
+
+TEST(Items, ParsesCountThenNames)
+{
+    EXPECT_EQ(Parsed(L"3::Alpha::Beta::Gamma::"), (Names_{L"Alpha", L"Beta", L"Gamma"}));
+    EXPECT_EQ(Parsed(L"1::Alpha::Beta::"), (Names_{L"Alpha"}));
+    EXPECT_EQ(Parsed(L"3::Alpha::"), (Names_{L"Alpha", L"", L""}));
+    EXPECT_EQ(Parsed(L" \t+2::A::B::tail"), (Names_{L"A", L"B"}));
+    EXPECT_EQ(Parsed(L"2x::A::B"), (Names_{L"A", L""}));   // text after the last "::" is no name
+    for (const wchar_t *empty : {L"", L"Alpha", L"0::Alpha::", L"none::Alpha::", L"::Alpha::"}) {
+        EXPECT_TRUE(Parsed(empty).empty()) << Narrow(empty);
+        EXPECT_EQ(Items, &StaticItem);
+    }
+}
+
+TEST(Items, NamesLongerThanARecordAreNotCut)
+{
+    std::wstring longest(31, L'L'), tooLong(32, L'T');
+    std::wstring list = L"3::" + longest + L"::" + tooLong + L"::Beta::";
+    EXPECT_EQ(Parsed(list.c_str()), (Names_{longest, L"", L"Beta"}));
+}
+
+TEST(Items, ImpossibleCountsAllocateNothingAndHugeOnesAreCapped)
+{
+    UnloadAllItems();
+    // The largest count whose records still fit a 32-bit size, and the next one.
+    unsigned long long fits = 0xFFFFFFFFULL / sizeof(HostedItem);
+    for (std::wstring count : std::vector<std::wstring>{L"-2", L"-99999999999", L"99999999999", std::to_wstring(fits + 1)}) {
+        EXPECT_FALSE(ParsePluginList((count + L"::Alpha::").c_str())) << Narrow(count);
+        EXPECT_EQ(ItemCount, 0u);
+        EXPECT_EQ(Items, &StaticItem);
+    }
+    for (std::wstring count : std::vector<std::wstring>{L"100000", std::to_wstring(fits)}) {
+        ASSERT_TRUE(ParsePluginList((count + L"::Alpha::").c_str()));
+        EXPECT_EQ(ItemCount, MAX_HOSTED_ITEMS);
+        EXPECT_STREQ(Items[0].szName, L"Alpha");
+        EXPECT_STREQ(Items[MAX_HOSTED_ITEMS - 1].szName, L"");
+        UnloadAllItems();
+    }
+}
+
+class Items_Loading : public HostTest {};
+
+TEST_F(Items_Loading, ProbeReceivesTheContractSequence)
+{
+    AddItem(L"SeqA", {{PROBE_HEIGHT, 30}});
+    LoadList(L"1::SeqA::");
+    ASSERT_EQ(ItemCount, 1u);
+    HWND window = Items[0].hwndCustom;
+    ASSERT_TRUE(window);
+    EXPECT_EQ(GetParent(window), ItemHost);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(Items[0].fEnabled);
+    EXPECT_EQ(Items[0].tlit, tlitCustom);
+    EXPECT_STREQ(Items[0].szDLLPath, PROBE_DLL_PATH);
+    EXPECT_TRUE(KillTimer(ItemHost, REFRESH_TIMER)) << "the height poll runs after a load";
+    UnloadAllItems();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Items, &StaticItem);
+    EXPECT_EQ(Log(L"SeqA", {L"create", L"show", L"clearcache", L"query", L"destroy"}),
+              (Names_{L"create", L"show 1", L"clearcache tli=self", L"query tli=self cyp=30 -> 0",
+                      L"clearcache tli=self", L"destroy"}));
+}
+
+TEST_F(Items_Loading, LoadRulesLeaveFailingItemsWithoutWindows)
+{
+    AddItem(L"Good");
+    AddItem(L"NoDll", {}, nullptr);
+    AddItem(L"Missing", {}, L"C:\\Program Files\\Nimbra\\plugins\\NoSuchItem.dll");
+    AddItem(L"NoExport", {}, L"C:\\windows\\system32\\version.dll");
+    AddItem(L"Refuses", {{PROBE_FAIL_CREATE, 1}});
+    AddItem(L"BuiltIn", {{L"Type", 3}});
+    AddItem(L"Later", {{L"Type", 5}, {L"Flags", 7}, {L"Options", 1}, {L"Order", 9}, {L"Selectability", 2}});
+    LoadList(L"8::Good::NoDll::Missing::NoExport::Refuses::BuiltIn::Later::::");
+    ASSERT_EQ(ItemCount, 8u);
+    bool windowed[8] = {true, false, false, false, false, false, true, false};
+    for (UINT i = 0; i < 8; i++) EXPECT_EQ(Items[i].hwndCustom != nullptr, windowed[i]) << Narrow(Items[i].szName);
+    EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
+    EXPECT_FALSE(Items[2].hinstDLL);
+    EXPECT_EQ(Items[6].grfFlags, 7u);
+    EXPECT_EQ(Items[6].fOptions, 1);
+    EXPECT_EQ(Items[6].dwOrder, 9u);
+    EXPECT_EQ(Items[6].Selectability, 2u);
+    EXPECT_EQ(Log(L"Refuses", {L"init"}), (Names_{L"init failed"}));
+    ExpectConsistentLayout();
+}
+
+TEST_F(Items_Loading, EnabledItemsAreSwitchedOffWithOneBroadcast)
+{
+    AddItem(L"OnA", {{L"Enabled", 1}});
+    AddItem(L"OnB", {{L"Enabled", 5}});
+    AddItem(L"Off");
+    LoadList(L"3::OnA::OnB::Off::");
+    EXPECT_EQ(GetValue(L"OnA", L"Enabled"), 0u);
+    EXPECT_EQ(GetValue(L"OnB", L"Enabled"), 0u);
+    EXPECT_EQ(TestMainLog.TodayRefresh, 1);
+    for (UINT i = 0; i < 3; i++) EXPECT_TRUE(Items[i].hwndCustom);
+
+    // Reloading without re-parsing skips an item the system Today screen took back, and
+    // brings back one that was let go.
+    ReloadItems();
+    EXPECT_EQ(TestMainLog.TodayRefresh, 1) << "nothing to switch off: no broadcast";
+    UnloadItemsNamed(L"OnA");
+    SetValue(L"OnA", L"Enabled", 1);
+    UnloadItemsNamed(L"Off");
+    ReloadAllItems();
+    EXPECT_FALSE(Items[0].hwndCustom);
+    EXPECT_TRUE(Items[2].hwndCustom);
+    EXPECT_EQ(TestMainLog.TodayRefresh, 1);
+    ExpectConsistentLayout();
+}
+
+TEST_F(Items_Loading, SwitchOffBroadcastDoesNotHangOnAHungWindow)
+{
+    std::atomic<HWND> hung{nullptr};
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        hung = CreateWindowExW(0, L"ItemsTestMain", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        WaitForSingleObject(release, 20000);   // handles no messages meanwhile
+        DestroyWindow(hung);
+    });
+    while (!hung) Sleep(5);
+    AddItem(L"OnA", {{L"Enabled", 1}});
+    DWORD start = GetTickCount();
+    LoadList(L"1::OnA::");
+    DWORD elapsed = GetTickCount() - start;
+    SetEvent(release);
+    owner.join();
+    CloseHandle(release);
+    EXPECT_LT(elapsed, 8000u);
+    EXPECT_TRUE(Items[0].hwndCustom);
+}
+
+TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecord)
+{
+    AddItem(L"Twice", {{PROBE_HEIGHT, 30}});
+    AddItem(L"Other", {{PROBE_HEIGHT, 40}});
+    LoadList(L"3::Twice::Other::Twice::");
+    ASSERT_TRUE(Items[0].hwndCustom && Items[2].hwndCustom);
+    EXPECT_NE(Items[0].hwndCustom, Items[2].hwndCustom);
+    EXPECT_EQ(Probe.Count(L"Twice"), 2);
+    SelectedItem = 1;
+
+    EXPECT_EQ(UnloadItemsNamed(L"twice"), 1);   // case matters
+    EXPECT_EQ(UnloadItemsNamed((LPCWSTR)(ULONG_PTR)0x10), 1);   // unreadable: nothing
+    EXPECT_EQ(Probe.Count(L"Twice"), 2);
+    EXPECT_EQ(UnloadItemsNamed(L"Twice"), 1);
+    EXPECT_EQ(Probe.Count(L"Twice"), 0);
+    EXPECT_FALSE(Items[0].hwndCustom || Items[0].hinstDLL || Items[2].hwndCustom || Items[2].hinstDLL);
+    EXPECT_TRUE(Items[1].hwndCustom);
+    EXPECT_STREQ(Items[0].szName, L"Twice");
+    EXPECT_EQ(SelectedItem, 1);
+    EXPECT_EQ(Log(L"Twice", {L"clearcache", L"destroy"}).size(), 6u);
+
+    EXPECT_EQ(ReloadAllItems(), 0);
+    EXPECT_EQ(Probe.Count(L"Twice"), 2);
+    ExpectConsistentLayout();
+    EXPECT_EQ(UnloadItemsNamed(nullptr), 1);
+    EXPECT_EQ(Probe.Count(nullptr), 0);
+    EXPECT_EQ(ItemCount, 3u);
+}
+
+// What an item sees of the host when it is told to clear its cache for the last time.
+static int CountSeenAtClearCache, SelectionSeenAtClearCache;
+static LRESULT CALLBACK ClearCacheSpy(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (msg == WM_TODAYCUSTOM_CLEARCACHE) {
+        CountSeenAtClearCache = ItemCount;
+        SelectionSeenAtClearCache = SelectedItem;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(Items_Loading, UnloadAllClearsTheSelectionBeforeTellingItems)
+{
+    AddItem(L"Sel");
+    LoadList(L"1::Sel::");
+    SelectedItem = 0;
+    ASSERT_TRUE(SetWindowSubclass(Items[0].hwndCustom, ClearCacheSpy, 1, 0));
+    CountSeenAtClearCache = SelectionSeenAtClearCache = 99;
+    UnloadAllItems();
+    EXPECT_EQ(CountSeenAtClearCache, 0);
+    EXPECT_EQ(SelectionSeenAtClearCache, -1);
+}
+
+namespace {
+// Dismisses every "Error" box that appears while it lives, keeping what they said.
+struct ErrorBoxWatcher {
+    std::atomic<bool> stop{false};
+    std::vector<std::wstring> texts;
+    std::vector<bool> ownerless, topmost;
+    std::thread thread{[this] {
+        while (!stop) {
+            HWND box = FindWindowW(L"#32770", L"Error");
+            if (!box) { Sleep(20); continue; }
+            std::wstring text;
+            for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                WCHAR buf[128] = {};
+                WCHAR cls[32] = {};
+                GetClassNameW(child, cls, 32);
+                GetWindowTextW(child, buf, 128);
+                if (!lstrcmpiW(cls, L"Static") && buf[0]) text = buf;
+            }
+            texts.push_back(text);
+            ownerless.push_back(GetWindow(box, GW_OWNER) == nullptr);
+            topmost.push_back((GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            while (IsWindow(box) && !stop) Sleep(10);
+        }
+    }};
+    ~ErrorBoxWatcher() { stop = true; thread.join(); }
+};
+} // namespace
+
+TEST_F(Items_Loading, FailedWindowDestructionIsReportedAndUnloadingGoesOn)
+{
+    AddItem(L"Stuck", {{PROBE_FAIL_DESTROY, 1}});
+    AddItem(L"Gone", {{PROBE_FAIL_DESTROY, 2}});
+    AddItem(L"Fine");
+    LoadList(L"3::Stuck::Gone::Fine::");
+    for (UINT i = 0; i < 3; i++) ASSERT_TRUE(Items[i].hwndCustom);
+    {
+        ErrorBoxWatcher watcher;
+        UnloadAllItems();
+        PumpFor(100);
+        EXPECT_EQ(watcher.texts, (Names_{L"DestroyWindow Failed with 0x00000005 (5)",
+                                         L"DestroyWindow Failed with 0x00000578 (1400)"}));
+        EXPECT_EQ(watcher.ownerless, (std::vector<bool>{true, true}));
+        EXPECT_EQ(watcher.topmost, (std::vector<bool>{true, true}));
+    }
+    EXPECT_EQ(Log(L"Fine", {L"destroy"}).size(), 1u) << "the items after a failure are unloaded too";
+    EXPECT_EQ(ItemCount, 0u);
+    EXPECT_EQ(Items, &StaticItem);
+    EXPECT_EQ(Probe.DestroyStranded(), 1);
+    EXPECT_TRUE(PumpUntil([&] { return Probe.Count(nullptr) == 0; }, 3000));
+}
+
+TEST_F(Items_Loading, HugeListCountWithOneNameStillLoads)
+{
+    AddItem(L"Only", {{PROBE_HEIGHT, 30}});
+    LoadList(L"100000::Only::");
+    EXPECT_EQ(ItemCount, MAX_HOSTED_ITEMS);
+    EXPECT_TRUE(Items[0].hwndCustom);
+    EXPECT_TRUE(KillTimer(ItemHost, REFRESH_TIMER));
+    EXPECT_EQ(ContentHeight, 30 + ScaleY(1));
+
+    LoadList(L"-2::Only::");
+    EXPECT_EQ(ItemCount, 0u);
+    EXPECT_EQ(Probe.Count(nullptr), 0);
+    EXPECT_FALSE(KillTimer(ItemHost, REFRESH_TIMER)) << "no records: the poll stays stopped";
+}
