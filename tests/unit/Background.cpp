@@ -88,11 +88,12 @@ SIZE BitmapSize(HBITMAP bitmap)
     return { bm.bmWidth, bm.bmHeight };
 }
 
-SIZE_T PrivateBytes()
+// Wine leaves the private-bytes counter at 0; the working set is what it reports.
+SIZE_T WorkingSet()
 {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    GetProcessMemoryInfo(GetCurrentProcess(), (PROCESS_MEMORY_COUNTERS *)&counters, sizeof(counters));
-    return counters.PrivateUsage;
+    PROCESS_MEMORY_COUNTERS counters = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.WorkingSetSize;
 }
 
 } // namespace
@@ -241,6 +242,8 @@ TEST_F(Background, DamagedFilesAreRefusedAndTheWatermarkShown)
     std::vector<unsigned char> png = ReadFileBytes(Dir + L"good.png");
     ASSERT_TRUE(WriteBmp(Dir + L"good.bmp", 64, 64, Quadrants(64, 64)));
     std::vector<unsigned char> bmp = ReadFileBytes(Dir + L"good.bmp");
+    ASSERT_TRUE(WriteEncoded(Dir + L"good.jpg", GUID_ContainerFormatJpeg, 64, 64, Quadrants(64, 64)));
+    std::vector<unsigned char> jpg = ReadFileBytes(Dir + L"good.jpg");
     std::vector<unsigned char> garbage(4096);
     for (size_t i = 0; i < garbage.size(); i++) garbage[i] = (unsigned char)(i * 7919 >> 3);
     // A bitmap header claiming 60000 x 60000 pixels with no pixels behind it.
@@ -249,6 +252,7 @@ TEST_F(Background, DamagedFilesAreRefusedAndTheWatermarkShown)
     struct { LPCWSTR name; std::vector<unsigned char> bytes; } files[] = {
         { L"empty.png", {} },
         { L"half.png", std::vector<unsigned char>(png.begin(), png.begin() + png.size() / 2) },
+        { L"half.jpg", std::vector<unsigned char>(jpg.begin(), jpg.begin() + jpg.size() / 2) },
         { L"half.bmp", std::vector<unsigned char>(bmp.begin(), bmp.begin() + bmp.size() / 2) },
         { L"header.bmp", std::vector<unsigned char>(bmp.begin(), bmp.begin() + 20) },
         { L"garbage.jpg", garbage },
@@ -282,11 +286,11 @@ TEST_F(Background, TilesAnImageThatFitsTheSquare)
     // 100 x 60 on a 320 square: 4 columns, 6 rows, the last of each 20 pixels.
     ComposeQuadrants(100, 60);
     ExpectPixels({ { 10, 10, RED }, { 75, 10, GREEN }, { 10, 45, BLUE }, { 275, 285, YELLOW },
-                   { 210, 250, BLUE }, { 319, 10, RED }, { 319, 45, BLUE }, { 75, 319, GREEN }, { 319, 319, RED } });
+                   { 210, 280, BLUE }, { 319, 10, RED }, { 319, 45, BLUE }, { 75, 319, GREEN }, { 319, 319, RED } });
     ComposeQuadrants(320, 320);
     ExpectPixels({ { 0, 0, RED }, { 159, 159, RED }, { 160, 0, GREEN }, { 0, 160, BLUE }, { 319, 319, YELLOW } });
-    ComposeQuadrants(1, 1);
-    ExpectPixels({ { 0, 0, RED }, { 200, 300, RED }, { 319, 319, RED } });
+    ComposeQuadrants(1, 1);   // its one pixel lies in the yellow quadrant
+    ExpectPixels({ { 0, 0, YELLOW }, { 200, 300, YELLOW }, { 319, 319, YELLOW } });
 }
 
 TEST_F(Background, StretchesTheTopLeftSquareOfALargerImage)
@@ -427,19 +431,19 @@ TEST_F(Background, ThousandReloadsDeleteEveryReplacedBitmap)
             ASSERT_EQ(GetObjectType(previous), 0u) << "reload " << i;
         }
         previous = BackgroundBitmap;
-        if (i == 50) before = PrivateBytes();
+        if (i == 50) before = WorkingSet();
     }
     EXPECT_EQ(GetPixel(BackgroundDC, 10, 10), BLUE);
     ASSERT_GT(before, 0u);
     // One leaked square would be 400 KB a reload, 380 MB in all.
-    EXPECT_LT(PrivateBytes(), before + 8 * 1024 * 1024);
+    EXPECT_LT(WorkingSet(), before + 8 * 1024 * 1024);
 }
 
 TEST_F(Background_Hires, ComposesASquareOfTheLongerSide)
 {
     // 640 square: 100 x 60 gives 7 columns and 11 rows, the last of each 40 pixels.
     ComposeQuadrants(100, 60);
-    ExpectPixels({ { 610, 10, RED }, { 639, 10, RED }, { 639, 45, BLUE }, { 75, 610, GREEN }, { 639, 639, RED },
+    ExpectPixels({ { 610, 10, RED }, { 639, 10, RED }, { 639, 45, BLUE }, { 75, 610, GREEN }, { 639, 639, BLUE },
                    { 575, 585, YELLOW } });
     PutWatermark(L"tdywater_480_640.bmp", GREEN);
     PutWatermark(L"tdywater_240_320.bmp", RED);
