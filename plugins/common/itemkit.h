@@ -1,0 +1,45 @@
+// Small helpers shared by Nimbra's own Today items: registry access to the item's key,
+// density scaling, class registration and the host-drawn background. Linked statically
+// into every item DLL, so each DLL has its own copy of the state below.
+#pragma once
+#include "items/todayitem.h"
+#include <string>
+#include <vector>
+
+// Key of every Today item registration under HKEY_LOCAL_MACHINE.
+#define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
+
+// A length in 96-dpi units scaled to the screen's LOGPIXELSY, truncated toward zero.
+int ItemScaleY(int length);
+
+// Registers a window class of this DLL; an existing class of the same name (a second item
+// of this kind in the same process) counts as success.
+bool RegisterItemClass(HINSTANCE instance, const wchar_t *className, WNDPROC proc);
+
+// Values of HKLM "Software\Microsoft\Today\Items\<item>"; missing values give the fallback.
+DWORD ReadItemDword(const wchar_t *item, const wchar_t *value, DWORD fallback);
+bool HasItemValue(const wchar_t *item, const wchar_t *value);
+std::wstring ReadItemString(const wchar_t *item, const wchar_t *value);
+// A REG_MULTI_SZ (or a single REG_SZ) as a list of strings.
+std::vector<std::wstring> ReadItemStrings(const wchar_t *item, const wchar_t *value);
+bool WriteItemDword(const wchar_t *item, const wchar_t *value, DWORD data);
+
+// A string value of any HKCU key; empty when missing.
+std::wstring ReadUserString(const wchar_t *key, const wchar_t *value);
+
+// Asks the host for one of its TODAYCOLOR_* colours.
+COLORREF HostColor(HWND item, DWORD index);
+
+// Paints the item's background into hdc over rc (item client coordinates): the host's
+// watermark, or the highlight colour when the item is selected. Answers the colour the text
+// must be drawn in. watermarkResult receives the host's answer to TODAYM_DRAWWATERMARK
+// (0 when the selected fill was used instead).
+COLORREF PaintItemBackground(HWND item, HDC hdc, const RECT &rc, bool selected,
+                             LRESULT *watermarkResult = nullptr);
+
+// The Today screen's item font at the given 96-dpi pixel height (caller deletes it).
+HFONT CreateItemFont(int height96, bool bold);
+
+// Draws one line of text left-aligned at y, clipped to the item's width. Transparent
+// background; the caller has selected font and text colour.
+void DrawItemLine(HDC hdc, const RECT &client, int y, const std::wstring &text);
