@@ -4,10 +4,25 @@
 #   make-device.sh PREFIX PROFILE BIN_DIR DISPLAY
 # PROFILE: portrait (240 x 320, 96 dpi), hires (480 x 640, 192 dpi), landscape (320 x 240,
 # 96 dpi), dpi131 (240 x 320, 131 dpi).
+#
+# Every refresh puts the device back as it was made, whatever a test changed:
+#   - the registry of device.reg (colour scheme, Today settings, contacts provider; no soft-key
+#     labels) and of the plug-ins' registrations (plugins/*.reg of the source tree);
+#   - C:\Program Files\Nimbra: Nimbra.exe, plugins\*.dll from BIN_DIR/plugins, no settings.ini;
+#   - C:\windows: exactly the watermark set drawn by watermarks.sh (other *water* files go);
+#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe).
+# Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
+# share the watermark cache PARENT/watermarks.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+src=$(dirname "$here")
 source "$here/wine-env.sh"
-prefix=$1
+if [ $# -ne 4 ]; then
+  echo "usage: make-device.sh PREFIX PROFILE BIN_DIR DISPLAY" >&2
+  exit 2
+fi
+mkdir -p "$(dirname "$1")"
+prefix=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 profile=$2
 bin=$(cd "$3" && pwd)
 export DISPLAY=$4
@@ -21,40 +36,102 @@ case $profile in
   *) echo "unknown profile $profile" >&2; exit 2 ;;
 esac
 
-base=$(dirname "$prefix")/base
-if [ ! -f "$prefix/system.reg" ]; then
-  if [ ! -f "$base/system.reg" ]; then
-    rm -rf "$base"
-    WINEPREFIX=$base "$WINE" wineboot -i </dev/null >/dev/null 2>&1
-    WINEPREFIX=$base "$WINESERVER" -w
+parent=$(dirname "$prefix")
+base=$parent/base
+wm_cache=$parent/watermarks
+# Prefixes of one parent may be made at the same time: one at a time makes the shared booted
+# prefix and the watermark cache (no program started here keeps the lock's descriptor).
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    if [ ! -f "$base/system.reg" ]; then
+      rm -rf "$base"
+      WINEPREFIX=$base "$WINE" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+      WINEPREFIX=$base "$WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
+    fi
+    rm -rf "$prefix"
+    cp -a "$base" "$prefix"
   fi
-  rm -rf "$prefix"
-  cp -a "$base" "$prefix"
-fi
+  "$here/watermarks.sh" "$wm_cache" > "$prefix.watermarks"
+) 9>"$parent/.make-device.lock"
 
-"$WINESERVER" -k >/dev/null 2>&1 || true
-"$WINESERVER" -w >/dev/null 2>&1 || true
-
-reg=$(mktemp --suffix=.reg)
-trap 'rm -f "$reg"' EXIT
-{
-  printf 'REGEDIT4\n\n'
+# The desktop's settings: one virtual desktop shared by every process, the profile's size as
+# its own size (rotating back to it works only then) and the profile's dpi.
+screen_reg() {
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="Default"\n\n'
-  # The portrait size is kept as the desktop's own size so that rotating back works.
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"Default"="%dx%d"\n\n' $width $height
   printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n' $dpi
-  if [ -f "$here/device.reg" ]; then sed -n '2,$p' "$here/device.reg"; fi
-} > "$reg"
-"$WINE" regedit /S "$(winepath_w() { echo "Z:${1//\//\\}"; }; winepath_w "$reg")" >/dev/null 2>&1
-"$WINESERVER" -w
+}
+# True when the prefix's saved registry already holds them (read with the server stopped).
+screen_reg_saved() {
+  awk -v want="$(printf 'Explorer|"Desktop"="Default"\nDesktops|"Default"="%dx%d"\nDesktop|"LogPixels"=dword:%08x' $width $height $dpi)" '
+    BEGIN { n = split(want, w, "\n"); for (i = 1; i <= n; i++) { split(w[i], kv, "|"); need[kv[1]] = kv[2] } }
+    /^\[/ { section = ""
+             if ($1 == "[Software\\\\Wine\\\\Explorer]") section = "Explorer"
+             if ($1 == "[Software\\\\Wine\\\\Explorer\\\\Desktops]") section = "Desktops"
+             if ($1 == "[Control") section = ($2 == "Panel\\\\Desktop]") ? "Desktop" : ""
+             next }
+    section != "" && $0 == need[section] { found[section] = 1 }
+    END { for (k in need) if (!(k in found)) exit 1 }' "$prefix/user.reg"
+}
 
-install=$prefix/drive_c/Program\ Files/Nimbra
-mkdir -p "$install"
-cp -f "$bin/Nimbra.exe" "$install/"
-if [ -x "$here/install-extras.sh" ]; then "$here/install-extras.sh" "$prefix" "$profile" "$bin"; fi
+# The desktop settings apply when the server creates the desktop: start from a stopped server.
+"$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+"$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+
+to_windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+if ! screen_reg_saved; then
+  # First time (or changed): write them with a server of its own, and let it exit so that the
+  # next server creates the desktop from them.
+  { printf 'REGEDIT4\n\n'; screen_reg; } > "$reg"
+  "$WINE" regedit /S "$(to_windows_path "$reg")" </dev/null >/dev/null 2>&1
+  "$WINESERVER" -w </dev/null >/dev/null 2>&1
+fi
 
 # A persistent server keeps every later Wine process of this prefix fast to start.
 # Its standard streams must not be the caller's: a server holding ctest's pipe open would make
 # every test wait for it to exit.
 "$WINESERVER" -p </dev/null >/dev/null 2>&1
-setsid "$WINE" wineboot </dev/null >/dev/null 2>&1 &
+
+# Files.
+install=$prefix/drive_c/Program\ Files/Nimbra
+mkdir -p "$install/plugins" "$prefix/drive_c/nimbra-device"
+cp -f "$bin/Nimbra.exe" "$install/"
+rm -f "$install/settings.ini"
+find "$install/plugins" -maxdepth 1 -type f -iname '*.dll' -delete
+if compgen -G "$bin/plugins/*.dll" >/dev/null; then cp -f "$bin"/plugins/*.dll "$install/plugins/"; fi
+for t in rotate findwindow; do
+  if [ -f "$bin/$t.exe" ]; then cp -f "$bin/$t.exe" "$prefix/drive_c/nimbra-device/"; fi
+done
+
+windows=$prefix/drive_c/windows
+find "$windows" -maxdepth 1 -type f -iname '*water*' -delete
+mapfile -t marks < "$prefix.watermarks"
+rm -f "$prefix.watermarks"
+(cd "$wm_cache" && cp -f "${marks[@]}" "$windows/")
+
+# Registry: the screen again (a test may have changed it), the device's own values and the
+# plug-ins' registrations. REGEDIT4 files are merged without their header line; others (a
+# Unicode export) are imported on their own.
+others=()
+{
+  printf 'REGEDIT4\n\n'
+  screen_reg
+  for f in "$here/device.reg" "$src"/plugins/*.reg; do
+    [ -f "$f" ] || continue
+    if [ "$(head -c 8 "$f")" = REGEDIT4 ]; then
+      sed '1d; s/\r$//' "$f"
+      printf '\n'
+    else
+      others+=("$f")
+    fi
+  done
+} > "$reg"
+"$WINE" regedit /S "$(to_windows_path "$reg")" </dev/null >/dev/null 2>&1
+for f in "${others[@]}"; do
+  "$WINE" regedit /S "$(to_windows_path "$f")" </dev/null >/dev/null 2>&1
+done
+# regedit, the first program of the new server, has also started the prefix's system processes
+# (services, the desktop), so the next program starts at once.

@@ -2,38 +2,62 @@
 # Starts (up) or stops (down) what the tests need: one Xvfb, and for every device profile a
 # prepared Wine prefix with a persistent wineserver. State lives in BUILD/device/run.
 #   env.sh up|down BUILD_DIR
+# "up" first stops whatever a previous run left behind (also after a crash), then refreshes
+# the profiles two at a time. Nothing it leaves running holds one of its own output streams,
+# so ctest, which reads them through a pipe, is never kept waiting.
 set -euo pipefail
 source "$(dirname "$0")/../../device/wine-env.sh"
-action=$1
-build=$(cd "$2" && pwd)
+action=${1:-}
+build=$(cd "${2:?usage: env.sh up|down BUILD_DIR}" && pwd)
 src=$(cd "$(dirname "$0")/../.." && pwd)
-run=$build/device/run
+devices=$build/device
+run=$devices/run
 profiles="portrait hires landscape dpi131"
 mkdir -p "$run"
 
 stop_all() {
-  for p in $profiles; do
-    if [ -d "$build/device/$p" ]; then
-      WINEPREFIX=$build/device/$p "$WINESERVER" -k >/dev/null 2>&1 || true
+  local p
+  for p in base $profiles; do
+    if [ -f "$devices/$p/system.reg" ]; then
+      WINEPREFIX=$devices/$p "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
     fi
   done
-  for p in $profiles; do
-    [ -d "$build/device/$p" ] && WINEPREFIX=$build/device/$p "$WINESERVER" -w >/dev/null 2>&1 || true
+  for p in base $profiles; do
+    if [ -f "$devices/$p/system.reg" ]; then
+      WINEPREFIX=$devices/$p timeout 30 "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+    fi
   done
-  if [ -f "$run/xvfb.pid" ]; then
-    kill "$(cat "$run/xvfb.pid")" >/dev/null 2>&1 || true
-    rm -f "$run/xvfb.pid" "$run/display"
-  fi
+  "$src/device/xvfb.sh" stop "$run"
 }
 
 case $action in
   up)
+    start=$SECONDS
     stop_all
     display=$("$src/device/xvfb.sh" start "$run")
-    for p in $profiles; do
-      "$src/device/make-device.sh" "$build/device/$p" "$p" "$build/bin" "$display"
+    jobs=${NIMBRA_DEVICE_JOBS:-2}
+    set -- $profiles
+    # The first profile alone when the shared booted prefix does not exist yet.
+    if [ ! -f "$devices/base/system.reg" ]; then
+      "$src/device/make-device.sh" "$devices/$1" "$1" "$build/bin" "$display" </dev/null
+      shift
+    fi
+    failed=0
+    while [ $# -gt 0 ]; do
+      pids=()
+      for p in "${@:1:$jobs}"; do
+        "$src/device/make-device.sh" "$devices/$p" "$p" "$build/bin" "$display" </dev/null &
+        pids+=($!)
+      done
+      for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+      shift $(( $# < jobs ? $# : jobs ))
     done
-    echo "test environment up on $display"
+    if [ $failed -ne 0 ]; then
+      echo "a device prefix could not be prepared" >&2
+      stop_all
+      exit 1
+    fi
+    echo "test environment up on $display in $((SECONDS - start)) s"
     ;;
   down)
     stop_all

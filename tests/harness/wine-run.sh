@@ -3,7 +3,9 @@
 # rooted paths like \Windows\... name the device's files), with the environment that env.sh
 # started. Passes the program's exit code through.
 #   wine-run.sh BUILD_DIR PROFILE PROGRAM.exe [ARGS...]
-set -euo pipefail
+# The program writes into a file that is shown when it ends: a process it started and left
+# running (a Wine helper, a program under test) then cannot keep ctest waiting on our output.
+set -uo pipefail
 source "$(dirname "$0")/../../device/wine-env.sh"
 build=$(cd "$1" && pwd)
 profile=$2
@@ -11,10 +13,25 @@ program=$3
 shift 3
 export WINEPREFIX=$build/device/$profile
 export WINEDEBUG=${WINEDEBUG:--all}
-export DISPLAY=$(cat "$build/device/run/display")
+run=$build/device/run
+if [ ! -f "$run/display" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "wine-run: the test environment is not up (tests/harness/env.sh up $build)" >&2
+  exit 1
+fi
+DISPLAY=$(cat "$run/display")
+export DISPLAY
 dir=$WINEPREFIX/drive_c/nimbra-tests
 mkdir -p "$dir"
 name=$(basename "$program")
 cp -f "$program" "$dir/$name"
 cd "$dir"
-exec "$WINE" "C:\\nimbra-tests\\$name" "$@"
+
+log=$(mktemp "$run/$profile.XXXXXX.log")
+show_log() { cat "$log"; rm -f "$log"; }
+"$WINE" "C:\\nimbra-tests\\$name" "$@" </dev/null >"$log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null; wait $pid; show_log; exit 143' TERM INT
+wait $pid
+rc=$?
+show_log
+exit $rc
