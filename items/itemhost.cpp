@@ -34,6 +34,9 @@ constexpr int MAX_LAYOUT_PASSES = 6;
 // ContentHeight; a negative height (cyp above 2^31) is taken as 0.
 constexpr int MAX_ITEM_HEIGHT = 1000000;
 
+// Window positions further out than this are clamped by the window manager.
+constexpr int WINDOW_COORDINATE_LIMIT = 32767;
+
 // Line and page steps of the scroll bar, in 96-dpi units.
 constexpr int SCROLL_LINE = 10;
 constexpr int SCROLL_PAGE = 40;
@@ -157,6 +160,24 @@ static int ThumbPosition(int thumbPos)
     return thumbPos;
 }
 
+// Scrolling moves each window by the distance from where it is. A window that was further
+// out than the window manager's coordinate range sat at a clamped position, and arrives in
+// the view at the wrong place: put every window that the view shows where the layout says.
+static void PlaceVisibleItems()
+{
+    const int offset = ScrollOffset();
+    for (UINT i = 0; i < ItemCount; i++) {
+        HWND window = Items[i].hwndCustom;
+        if (!window) continue;
+        int top = Items[i].Top - offset, height = ItemHeight(Items[i].cyp);
+        if (top >= ViewHeight || top + height <= 0) continue;
+        RECT r;
+        GetWindowRect(window, &r);
+        MapWindowPoints(nullptr, ItemHost, (POINT *)&r, 2);
+        if (r.top != top) MoveWindow(window, 0, top, ItemWidth, height, TRUE);
+    }
+}
+
 void ScrollItems(int request, int thumbPos)
 {
     SCROLLINFO info = {};
@@ -192,6 +213,7 @@ void ScrollItems(int request, int thumbPos)
     info.fMask = SIF_POS;
     info.nPos = position;
     SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
+    if (ContentHeight > WINDOW_COORDINATE_LIMIT) PlaceVisibleItems();
 }
 
 // The background does not scroll; the separators do. Each is the last row of the gap above
