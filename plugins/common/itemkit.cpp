@@ -166,3 +166,42 @@ void DrawItemLine(HDC hdc, const RECT &client, int y, const std::wstring &text)
     DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &line,
               DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
+
+// Margin above the first line and below the last, in 96-dpi pixels.
+static const int LineMargin96 = 2;
+
+int ItemLinesHeight(const std::vector<ItemLine> &lines)
+{
+    int height = 2 * LineMargin96;
+    for (const ItemLine &line : lines)
+        height += line.Height96;
+    return ItemScaleY(height);
+}
+
+void PaintItemLines(HWND item, bool selected, const std::vector<ItemLine> &lines)
+{
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(item, &ps);
+    RECT client;
+    GetClientRect(item, &client);
+    SetTextColor(hdc, PaintItemBackground(item, hdc, client, selected));
+    int top = LineMargin96;
+    for (const ItemLine &line : lines) {
+        HFONT font = CreateItemFont(line.FontSize96, line.Bold);
+        HGDIOBJ old = SelectObject(hdc, font);
+        // Centred in its band: the font is smaller than the band.
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(hdc, &metrics);
+        int y = ItemScaleY(top) + (ItemScaleY(line.Height96) - metrics.tmHeight) / 2;
+        DrawItemLine(hdc, client, y, line.Text);
+        SelectObject(hdc, old);
+        DeleteObject(font);
+        top += line.Height96;
+    }
+    EndPaint(item, &ps);
+}
+
+void AnnounceSelection(HWND item)
+{
+    SendMessageW(GetParent(item), TODAYM_TOOKSELECTION, reinterpret_cast<WPARAM>(item), 0);
+}

@@ -40,6 +40,23 @@ COLORREF PaintItemBackground(HWND item, HDC hdc, const RECT &rc, bool selected,
 // The Today screen's item font at the given 96-dpi pixel height (caller deletes it).
 HFONT CreateItemFont(int height96, bool bold);
 
+// One line of a text item: its text, the height of its band and its font, in 96-dpi pixels.
+struct ItemLine {
+    std::wstring Text;
+    int Height96;
+    int FontSize96;
+    bool Bold;
+};
+
+// Height in pixels of an item that shows these lines, with a small margin above and below.
+int ItemLinesHeight(const std::vector<ItemLine> &lines);
+
+// Handles WM_PAINT for an item that shows lines of text over the host's background.
+void PaintItemLines(HWND item, bool selected, const std::vector<ItemLine> &lines);
+
+// Tells the host that a tapped item took the selection.
+void AnnounceSelection(HWND item);
+
 // Draws one line of text left-aligned at y, clipped to the item's width. Transparent
 // background; the caller has selected font and text colour.
 void DrawItemLine(HDC hdc, const RECT &client, int y, const std::wstring &text);

@@ -77,6 +77,13 @@ void RegisterItem(const std::wstring &name, const wchar_t *dll,
     RegCloseKey(key);
 }
 
+DWORD ReadItemValue(const std::wstring &name, const wchar_t *value)
+{
+    DWORD data = 0xFFFFFFFF, size = sizeof data;
+    RegGetValueW(HKEY_LOCAL_MACHINE, (ItemsKey + name).c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
+    return data;
+}
+
 void SetItemString(const std::wstring &name, const wchar_t *value, const std::wstring &data)
 {
     HKEY key;
@@ -254,7 +261,7 @@ protected:
 
 TEST_F(PluginsTest, EveryItemExportsItsEntryPointsAtOrdinals240And241)
 {
-    for (const wchar_t *dll : {L"NimbraProbe"}) {
+    for (const wchar_t *dll : {L"NimbraProbe", L"NimbraClock", L"NimbraOwner", L"NimbraNotes"}) {
         SCOPED_TRACE(Narrow(dll));
         HMODULE module = Load(dll);
         ASSERT_TRUE(module);
@@ -557,4 +564,228 @@ TEST_F(Plugins_Probe, LogFileReceivesTheSameLines)
     EXPECT_NE(text.find("Logged#1 init parent=0x"), std::string::npos);
     EXPECT_NE(text.find("Logged#1 destroy\r\n"), std::string::npos);
     DeleteFileW(file.c_str());
+}
+
+namespace {
+
+const wchar_t *const OwnerKey = L"ControlPanel\\Owner";
+
+// Sets (or, for null, deletes) the owner fields; answers the previous values.
+std::vector<std::pair<std::wstring, std::wstring>> SetOwner(std::initializer_list<std::pair<const wchar_t *, const wchar_t *>> fields)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> before;
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, OwnerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return before;
+    for (auto &field : fields) {
+        wchar_t old[256] = L"";
+        DWORD size = sizeof old;
+        if (RegQueryValueExW(key, field.first, nullptr, nullptr, reinterpret_cast<BYTE *>(old), &size) == ERROR_SUCCESS)
+            before.push_back({field.first, old});
+        else
+            before.push_back({field.first, L""});
+        if (field.second)
+            RegSetValueExW(key, field.first, 0, REG_SZ, reinterpret_cast<const BYTE *>(field.second),
+                           static_cast<DWORD>((wcslen(field.second) + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(key, field.first);
+    }
+    RegCloseKey(key);
+    return before;
+}
+
+void RestoreOwner(const std::vector<std::pair<std::wstring, std::wstring>> &fields)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, OwnerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    for (auto &field : fields)
+        if (field.second.empty())
+            RegDeleteValueW(key, field.first.c_str());
+        else
+            RegSetValueExW(key, field.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(field.second.c_str()),
+                           static_cast<DWORD>((field.second.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+bool HasUpdate(HWND window)
+{
+    RECT update;
+    return GetUpdateRect(window, &update, FALSE) != 0;
+}
+
+} // namespace
+
+TEST_F(PluginsTest, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
+{
+    Register(L"ClockTwo", L"NimbraClock");
+    Register(L"ClockOne", L"NimbraClock", {{L"Lines", 1}});
+    Register(L"ClockSeconds", L"NimbraClock", {{L"ShowSeconds", 1}});
+    TODAYLISTITEM *two, *one, *seconds;
+    HWND a = Create(L"NimbraClock", L"ClockTwo", &two);
+    HWND b = Create(L"NimbraClock", L"ClockOne", &one);
+    HWND c = Create(L"NimbraClock", L"ClockSeconds", &seconds);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(GetParent(a), Parent);
+    EXPECT_EQ(two->cyp, static_cast<DWORD>(Scaled(40)));
+    EXPECT_EQ(one->cyp, static_cast<DWORD>(Scaled(20)));
+    Show(a, two);
+    Show(b, one, 50);
+    Show(c, seconds, 80);
+
+    // After a cache clear the next poll redraws; then nothing until the minute changes.
+    for (int attempt = 0; attempt < 3; attempt++) {
+        SendMessageW(a, WM_TODAYCUSTOM_CLEARCACHE, reinterpret_cast<WPARAM>(two), 0);
+        ValidateRect(a, nullptr);
+        SYSTEMTIME before, after;
+        GetLocalTime(&before);
+        EXPECT_EQ(Query(a, two), 1);
+        EXPECT_TRUE(HasUpdate(a));
+        ValidateRect(a, nullptr);
+        LRESULT again = Query(a, two);
+        GetLocalTime(&after);
+        if (before.wMinute != after.wMinute)
+            continue;  // the minute turned during the check
+        EXPECT_EQ(again, 0);
+        EXPECT_FALSE(HasUpdate(a));
+        break;
+    }
+    EXPECT_EQ(two->cyp, static_cast<DWORD>(Scaled(40)));
+
+    Query(c, seconds);
+    PumpFor(1100);
+    ValidateRect(c, nullptr);
+    EXPECT_EQ(Query(c, seconds), 1) << "a second later the seconds item redraws";
+    EXPECT_TRUE(HasUpdate(c));
+}
+
+TEST_F(PluginsTest, SampleItemsPaintInTheHostsColoursOverTheWatermark)
+{
+    Register(L"PaintClock", L"NimbraClock");
+    Register(L"PaintNotes", L"NimbraNotes");
+    SetItemString(L"PaintNotes", L"Note1", L"Water the plants");
+    TODAYLISTITEM *clock, *notes, *owner;
+    HWND a = Create(L"NimbraClock", L"PaintClock", &clock);
+    HWND b = Create(L"NimbraNotes", L"PaintNotes", &notes);
+    HWND c = Create(L"NimbraOwner", L"PaintOwner", &owner);
+    ASSERT_TRUE(a && b && c);
+    int top = 0;
+    for (auto [window, record] : {std::pair{a, clock}, std::pair{b, notes}, std::pair{c, owner}}) {
+        Show(window, record, top);
+        top += static_cast<int>(record->cyp) + 1;
+    }
+    PumpMessages();
+    for (HWND window : {a, b, c}) {
+        RECT area;
+        GetClientRect(window, &area);
+        int pixels = area.right * area.bottom;
+        EXPECT_GT(CountColor(window, area, HostWatermark), pixels / 2);
+        EXPECT_GT(CountColor(window, area, HostText), 20);
+        EXPECT_EQ(CountColor(window, area, HostHighlight), 0);
+
+        EXPECT_EQ(SendMessageW(window, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN, 0), 1);
+        UpdateWindow(window);
+        EXPECT_EQ(CountColor(window, area, HostWatermark), 0);
+        EXPECT_GT(CountColor(window, area, HostHighlight), pixels / 2);
+        EXPECT_GT(CountColor(window, area, HostHighlightText), 20);
+        EXPECT_EQ(CountColor(window, area, HostText), 0);
+
+        SendMessageW(window, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+        UpdateWindow(window);
+        EXPECT_GT(CountColor(window, area, HostWatermark), pixels / 2);
+    }
+}
+
+TEST_F(PluginsTest, OwnerShowsOneLinePerFieldAndFollowsEdits)
+{
+    auto saved = SetOwner({{L"Name", L"Robin Example"}, {L"Company", L"Example Ltd"},
+                           {L"Telephone", L"555 0100"}, {L"E-mail", L"robin@example.com"}});
+    TODAYLISTITEM *record;
+    HWND window = Create(L"NimbraOwner", L"Owner", &record);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(4 + 4 * 16)));
+    EXPECT_EQ(Query(window, record), 0);
+
+    SetOwner({{L"Company", nullptr}, {L"E-mail", nullptr}});
+    EXPECT_EQ(Query(window, record), 1);
+    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(4 + 2 * 16)));
+    EXPECT_EQ(Query(window, record), 0);
+
+    SetOwner({{L"Telephone", L"555 0199"}});
+    EXPECT_EQ(Query(window, record), 1) << "same height, new text";
+    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(4 + 2 * 16)));
+
+    SetOwner({{L"Name", nullptr}, {L"Telephone", nullptr}});
+    EXPECT_EQ(Query(window, record), 1);
+    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(20))) << "one line saying that nothing is set";
+
+    SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, reinterpret_cast<WPARAM>(record), 0);
+    EXPECT_EQ(Query(window, record), 1) << "a cleared cache is filled again at the next poll";
+    RestoreOwner(saved);
+}
+
+TEST_F(PluginsTest, NotesFoldAndUnfoldOnTapOrEnterAtTheNextPoll)
+{
+    Register(L"Notes", L"NimbraNotes");
+    for (int i = 1; i <= 3; i++)
+        SetItemString(L"Notes", (L"Note" + std::to_wstring(i)).c_str(), L"Note number " + std::to_wstring(i));
+    Register(L"NoNotes", L"NimbraNotes");
+    TODAYLISTITEM *record, *empty;
+    HWND window = Create(L"NimbraNotes", L"Notes", &record);
+    HWND none = Create(L"NimbraNotes", L"NoNotes", &empty);
+    ASSERT_TRUE(window && none);
+    const DWORD folded = Scaled(4 + 2 * 16), unfolded = Scaled(4 + 4 * 16);
+    EXPECT_EQ(record->cyp, folded);
+    EXPECT_EQ(Query(window, record), 0);
+
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(Host.TookSelection, window);
+    EXPECT_EQ(record->cyp, folded) << "the host learns the height when it polls";
+    EXPECT_EQ(Query(window, record), 1);
+    EXPECT_EQ(record->cyp, unfolded);
+    EXPECT_EQ(Query(window, record), 0);
+    EXPECT_EQ(ReadItemValue(L"Notes", L"Expanded"), 1u);
+
+    SendMessageW(window, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+    EXPECT_EQ(Query(window, record), 1);
+    EXPECT_EQ(record->cyp, folded);
+    EXPECT_EQ(ReadItemValue(L"Notes", L"Expanded"), 0u);
+
+    SetItemString(L"Notes", L"Note4", L"Added later");
+    SendMessageW(window, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+    EXPECT_EQ(Query(window, record), 1);
+    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(4 + 5 * 16))) << "notes are read again at each poll";
+
+    EXPECT_EQ(empty->cyp, static_cast<DWORD>(Scaled(20)));
+    SendMessageW(none, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+    EXPECT_EQ(Query(none, empty), 0) << "nothing to unfold";
+}
+
+
+class Plugins_Hires : public PluginsTest {};
+
+TEST_F(Plugins_Hires, HeightsScaleWithTheScreenDensity)
+{
+    ASSERT_EQ(Dpi(), 192);
+    Register(L"HiresProbe", L"NimbraProbe");
+    Register(L"HiresClock", L"NimbraClock");
+    Register(L"HiresNotes", L"NimbraNotes");
+    SetItemString(L"HiresNotes", L"Note1", L"One");
+    SetItemString(L"HiresNotes", L"Note2", L"Two");
+    TODAYLISTITEM *probe, *clock, *notes;
+    HWND a = Create(L"NimbraProbe", L"HiresProbe", &probe);
+    HWND b = Create(L"NimbraClock", L"HiresClock", &clock);
+    HWND c = Create(L"NimbraNotes", L"HiresNotes", &notes);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(probe->cyp, 40u);
+    EXPECT_EQ(clock->cyp, 80u);
+    EXPECT_EQ(notes->cyp, 72u);
+    SendMessageW(c, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0);
+    EXPECT_EQ(Query(c, notes), 1);
+    EXPECT_EQ(notes->cyp, 104u);
+    Show(b, clock);
+    RECT area;
+    GetClientRect(b, &area);
+    EXPECT_EQ(area.right, 480);
+    EXPECT_GT(CountColor(b, area, HostText), 80) << "text in the larger font";
 }

@@ -1,0 +1,145 @@
+// NimbraOwner: the device owner's name, company, telephone and e-mail address, as the Owner
+// Information settings keep them under HKCU "ControlPanel\Owner". The values are read again
+// at every height poll, so an edit shows within one poll; the item then grows or shrinks.
+#include "plugins/common/itemkit.h"
+
+#define OWNER_CLASS L"NimbraOwnerItem"
+#define OWNER_KEY L"ControlPanel\\Owner"
+
+// The owner fields in display order; the first is the heading.
+static const wchar_t *const OwnerFields[] = {L"Name", L"Company", L"Telephone", L"E-mail"};
+
+struct OwnerItem {
+    HWND Window = nullptr;
+    bool Selected = false;
+    std::vector<ItemLine> Lines; // cache: what is on screen; emptied by CLEARCACHE
+};
+
+static HINSTANCE OwnerModule; // this DLL
+
+static std::vector<ItemLine> ReadOwnerLines()
+{
+    std::vector<ItemLine> lines;
+    for (const wchar_t *field : OwnerFields) {
+        std::wstring text = ReadUserString(OWNER_KEY, field);
+        if (!text.empty())
+            lines.push_back({text, 16, 11, lines.empty()});
+    }
+    if (lines.empty())
+        lines.push_back({L"Owner information is not set", 16, 11, false});
+    return lines;
+}
+
+static bool SameLines(const std::vector<ItemLine> &a, const std::vector<ItemLine> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].Text != b[i].Text || a[i].Bold != b[i].Bold)
+            return false;
+    return true;
+}
+
+static LRESULT OnQueryRefresh(OwnerItem *owner, WPARAM wParam)
+{
+    std::vector<ItemLine> lines = ReadOwnerLines();
+    bool changed = !SameLines(lines, owner->Lines);
+    owner->Lines = lines;
+    if (wParam)
+        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(ItemLinesHeight(lines));
+    if (changed)
+        InvalidateRect(owner->Window, nullptr, FALSE);
+    return changed;
+}
+
+static LRESULT OnPaint(OwnerItem *owner)
+{
+    if (owner->Lines.empty())
+        owner->Lines = ReadOwnerLines();
+    PaintItemLines(owner->Window, owner->Selected, owner->Lines);
+    return 0;
+}
+
+static void SetSelected(OwnerItem *owner, bool selected)
+{
+    owner->Selected = selected;
+    InvalidateRect(owner->Window, nullptr, FALSE);
+}
+
+static LRESULT CALLBACK OwnerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams));
+    OwnerItem *owner = reinterpret_cast<OwnerItem *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!owner)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    switch (msg) {
+    case WM_TODAYCUSTOM_CLEARCACHE:
+        owner->Lines.clear();
+        return 0;
+    case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
+        return OnQueryRefresh(owner, wParam);
+    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
+        SetSelected(owner, true);
+        return TRUE;
+    case WM_TODAYCUSTOM_LOSTSELECTION:
+        SetSelected(owner, false);
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetSelected(owner, true);
+        AnnounceSelection(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        return OnPaint(owner);
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        delete owner;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
+{
+    if (!ptli || !RegisterItemClass(OwnerModule, OWNER_CLASS, OwnerWndProc))
+        return nullptr;
+    OwnerItem *owner = new OwnerItem;
+    owner->Lines = ReadOwnerLines();
+    int height = ItemLinesHeight(owner->Lines);
+    ptli->cyp = static_cast<DWORD>(height);
+    RECT area = {};
+    GetClientRect(hwndParent, &area);
+    HWND window = CreateWindowExW(0, OWNER_CLASS, L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, height, hwndParent,
+                                  nullptr, OwnerModule, owner);
+    if (!window) {
+        delete owner;
+        return nullptr;
+    }
+    owner->Window = window;
+    return window;
+}
+
+// The item has no options of its own ("Options" = 0): any dialog given closes on OK or Cancel.
+extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wParam, LONG lParam)
+{
+    (void)lParam;
+    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return msg == WM_INITDIALOG;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        OwnerModule = instance;
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        UnregisterClassW(OWNER_CLASS, instance);
+    }
+    return TRUE;
+}
