@@ -9,12 +9,7 @@
 namespace {
 
 const wchar_t ColorKey[] = L"Software\\Microsoft\\Color";
-
-struct RegValue {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
+const wchar_t BackupKey[] = L"Software\\NimbraTests\\Color";
 
 // A recognisable colour per scheme entry.
 COLORREF Entry(int index)
@@ -32,8 +27,8 @@ std::vector<BYTE> SchemeBytes(size_t bytes)
     return data;
 }
 
-// The colour key belongs to the test while it runs: its values are kept aside and put back.
-// The theme globals are put back too, and whatever pen and brush the test made are deleted.
+// The colour key belongs to the test while it runs: the device's scheme is copied aside and
+// put back. The theme globals are put back too, and the pen and brush the test made deleted.
 class Theme : public testing::Test {
 protected:
     void SetUp() override
@@ -41,27 +36,16 @@ protected:
         saved = {TextColor, SeparatorColor, HighlightColor, HighlightTextColor};
         savedPen = SeparatorPen;
         savedBrush = HighlightBrush;
-        HKEY key;
-        keyExisted = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ColorKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (keyExisted) {
-            WCHAR name[256];
-            for (DWORD i = 0;; i++) {
-                DWORD nameLength = 256, type = 0, size = 0;
-                if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-                RegValue v{name, type, std::vector<BYTE>(size)};
-                RegQueryValueExW(key, name, nullptr, nullptr, v.data.data(), &size);
-                savedValues.push_back(v);
-            }
-            RegCloseKey(key);
-        }
+        DeleteRegTree(HKEY_LOCAL_MACHINE, BackupKey);
+        CopyKey(ColorKey, BackupKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, ColorKey);
     }
 
     void TearDown() override
     {
         DeleteRegTree(HKEY_LOCAL_MACHINE, ColorKey);
-        if (keyExisted)
-            for (const RegValue &v : savedValues) SetValue(v.name.c_str(), v.type, v.data);
+        CopyKey(BackupKey, ColorKey);
+        DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\NimbraTests");
         if (SeparatorPen != savedPen) DeleteObject(SeparatorPen);
         if (HighlightBrush != savedBrush) DeleteObject(HighlightBrush);
         SeparatorPen = savedPen;
@@ -70,6 +54,17 @@ protected:
         SeparatorColor = saved[1];
         HighlightColor = saved[2];
         HighlightTextColor = saved[3];
+    }
+
+    static void CopyKey(LPCWSTR from, LPCWSTR to)
+    {
+        HKEY source, target;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &source) != ERROR_SUCCESS) return;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) == ERROR_SUCCESS) {
+            EXPECT_EQ(RegCopyTreeW(source, nullptr, target), ERROR_SUCCESS);
+            RegCloseKey(target);
+        }
+        RegCloseKey(source);
     }
 
     void SetValue(LPCWSTR name, DWORD type, const std::vector<BYTE> &data)
@@ -114,8 +109,6 @@ protected:
     std::vector<COLORREF> saved;
     HPEN savedPen;
     HBRUSH savedBrush;
-    bool keyExisted = false;
-    std::vector<RegValue> savedValues;
 };
 
 } // namespace
