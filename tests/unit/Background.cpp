@@ -11,6 +11,7 @@ namespace {
 
 const COLORREF RED = RGB(255, 0, 0), GREEN = RGB(0, 255, 0), BLUE = RGB(0, 0, 255), YELLOW = RGB(255, 255, 0);
 const std::wstring WINDOWS_DIR = L"C:\\windows\\";
+const LPCWSTR TODAY_KEY = L"Software\\Microsoft\\Today";
 const LPCWSTR FAMILIES[] = { L"tdywater", L"Default_tdywater", L"stwater", L"Default_stwater" };
 
 using Pick = std::function<COLORREF(int x, int y)>;
@@ -106,7 +107,7 @@ protected:
     HGDIOBJ Initial = nullptr;
     Settings SavedSettings = AppSettings;
     DWORD SavedUseStartImage = 0;
-    bool HadUseStartImage = false;
+    bool HadUseStartImage = false, HadTodayKey = false;
 
     void SetUp() override
     {
@@ -122,9 +123,12 @@ protected:
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
+        HKEY key;
+        HadTodayKey = RegOpenKeyExW(HKEY_CURRENT_USER, TODAY_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (HadTodayKey) RegCloseKey(key);
         DWORD size = sizeof(SavedUseStartImage);
-        HadUseStartImage = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today", L"UseStartImage",
-                                        RRF_RT_REG_DWORD, nullptr, &SavedUseStartImage, &size) == ERROR_SUCCESS;
+        HadUseStartImage = RegGetValueW(HKEY_CURRENT_USER, TODAY_KEY, L"UseStartImage", RRF_RT_REG_DWORD, nullptr,
+                                        &SavedUseStartImage, &size) == ERROR_SUCCESS;
         SetUseStartImage(0);
 
         HDC screen = GetDC(nullptr);
@@ -147,22 +151,29 @@ protected:
         for (const std::wstring &name : MadeWatermarks) DeleteFileW((WINDOWS_DIR + name).c_str());
         for (const std::wstring &name : MovedAside) MoveFileW((Aside + name).c_str(), (WINDOWS_DIR + name).c_str());
         if (HadUseStartImage) SetUseStartImage(SavedUseStartImage);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today", L"UseStartImage");
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, TODAY_KEY, L"UseStartImage");
+        if (!HadTodayKey) RegDeleteKeyW(HKEY_CURRENT_USER, TODAY_KEY);
         AppSettings = SavedSettings;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((Dir + L"*.*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do DeleteFileW((Dir + found.cFileName).c_str());
+            while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW((Dir + L"long").c_str());
+        RemoveDirectoryW(Dir.c_str());
+        RemoveDirectoryW(Aside.c_str());
     }
 
     void SetUseStartImage(DWORD value)
     {
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today", L"UseStartImage", REG_DWORD, &value, sizeof(value));
+        RegSetKeyValueW(HKEY_CURRENT_USER, TODAY_KEY, L"UseStartImage", REG_DWORD, &value, sizeof(value));
     }
     void PutWatermark(const std::wstring &name, COLORREF colour)
     {
         ASSERT_TRUE(WriteBmp(WINDOWS_DIR + name, 24, 32, Solid(colour)));
         MadeWatermarks.push_back(name);
-    }
-    std::wstring SizeName(LPCWSTR family, int w, int h, LPCWSTR ext = L".bmp")
-    {
-        return family + (L"_" + std::to_wstring(w) + L"_" + std::to_wstring(h)) + ext;
     }
     bool Reload()
     {
@@ -301,8 +312,7 @@ TEST_F(Background, StretchesTheTopLeftSquareOfALargerImage)
     // 800 x 600: the left 600 x 600; x 190 maps to image column 356, still left of 400.
     ComposeQuadrants(800, 600);
     ExpectPixels({ { 100, 100, RED }, { 190, 100, RED }, { 230, 100, GREEN }, { 100, 300, BLUE }, { 300, 300, YELLOW } });
-    ComposeQuadrants(500, 500);
-    ExpectPixels({ { 80, 80, RED }, { 240, 80, GREEN }, { 80, 240, BLUE }, { 240, 240, YELLOW } });
+    // A square image is stretched whole, a 4000 x 4000 one as well as any.
     ComposeQuadrants(4000, 4000);
     ExpectPixels({ { 80, 80, RED }, { 240, 80, GREEN }, { 80, 240, BLUE }, { 240, 240, YELLOW } });
 }
@@ -334,8 +344,8 @@ TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImage)
 TEST_F(Background, SizeSpecificFileWinsAndAShownFileIsNotLoadedAgain)
 {
     int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-    PutWatermark(SizeName(L"tdywater", cx, cy), GREEN);
-    PutWatermark(SizeName(L"tdywater", 999, 111), BLUE);
+    PutWatermark(L"tdywater_" + std::to_wstring(cx) + L"_" + std::to_wstring(cy) + L".bmp", GREEN);
+    PutWatermark(L"tdywater_999_111.bmp", BLUE);
     PutWatermark(L"tdywater.bmp", RED);
     ASSERT_TRUE(Reload());
     EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), GREEN);
