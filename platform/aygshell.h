@@ -39,8 +39,9 @@ typedef SHACTIVATEINFO *PSHACTIVATEINFO;
 #define SETTINGCHANGE_RESET 0x3002
 
 BOOL WINAPI SHFullScreen(HWND hwnd, DWORD state);
-// The last SHFullScreen request recorded for a window (0 when none): the desktop's answer to
-// "which shell parts did this window hide".
+// The SHFullScreen requests recorded for a window (0 when none), merged per shell part (a later
+// show or hide of a part replaces the earlier one): the desktop's answer to "which shell parts
+// did this window hide".
 DWORD SHFullScreenState(HWND hwnd);
 BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO *sai, DWORD flags);
 BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO *sai);
@@ -113,6 +114,7 @@ BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi);
 HBITMAP WINAPI SHLoadImageFile(LPCWSTR fileName);
 
 // ---- Registry helpers (answer S_OK or a failure HRESULT) --------------------------------
+// Key paths may start with a backslash ("\Software\Microsoft\Color"), as on the device.
 HRESULT WINAPI RegistryGetDWORD(HKEY root, LPCWSTR key, LPCWSTR value, DWORD *data);
 // A string longer than cch characters (terminator included) fails and leaves an empty text.
 HRESULT WINAPI RegistryGetString(HKEY root, LPCWSTR key, LPCWSTR value, LPWSTR data, UINT cch);
