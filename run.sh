@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Builds Nimbra and runs it on an emulated Pocket PC (240 x 320, 96 dpi) with the sample Today
+# items. With a DISPLAY the device's screen opens there and this waits until Nimbra exits.
+# Without one, the device runs on a private Xvfb: once Nimbra's window is up its screen is
+# saved to build/screenshot.png (the path is printed) and everything is stopped again.
+#   ./run.sh
+# NIMBRA_RUN_ITEMS (optional): the Today items to show, e.g. "NimbraClock NimbraNotes".
+set -euo pipefail
+src=$(cd "$(dirname "$0")" && pwd)
+build=${NIMBRA_BUILD:-$src/build}     # NIMBRA_BUILD: another build directory
+"$src/device/setup.sh" "$build"
+
+source "$src/device/wine-env.sh"
+devices=$build/device
+prefix=$devices/app                 # the tests' prefixes stay untouched
+run=$devices/app-run
+export WINEPREFIX=$prefix
+shot=$build/screenshot.png
+
+# The items to show: those registered by the plug-ins' .reg files whose DLL was built, except
+# the test item.
+items=${NIMBRA_RUN_ITEMS:-}
+if [ -z "$items" ]; then
+  for name in $(sed -n 's/^\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\\([^]]*\)\]\r\?$/\1/p' \
+                  "$src"/plugins/*.reg 2>/dev/null); do
+    case $name in *Probe*) continue ;; esac
+    if [ -f "$build/bin/plugins/$name.dll" ]; then items="$items $name"; fi
+  done
+fi
+write_settings() { # the settings file beside the installed program: UTF-16 LE with BOM, LF ends
+  local list count=0 name
+  list=""
+  for name in $items; do list="$list$name::"; count=$((count + 1)); done
+  printf 'Plugins = %d::%s\nTitle = Start\n' $count "$list" | iconv -f UTF-8 -t UTF-16LE \
+    | { printf '\xff\xfe'; cat; } > "$prefix/drive_c/Program Files/Nimbra/settings.ini"
+}
+
+nimbra() { # runs Nimbra.exe from C: (rooted paths like \Windows\... then name the device's files)
+  (cd "$prefix/drive_c" && "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe' "$@")
+}
+tool() {
+  (cd "$prefix/drive_c" && "$WINE" "C:\\nimbra-device\\$1.exe" "${@:2}")
+}
+stop_device() {
+  "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+  timeout 30 "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+}
+
+if [ -n "${DISPLAY:-}" ]; then
+  "$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$DISPLAY"
+  write_settings
+  echo "Nimbra runs on $DISPLAY; close it (or run it again with the word quit) to end."
+  rc=0
+  nimbra || rc=$?
+  stop_device
+  exit $rc
+fi
+
+stopped=0
+cleanup() {
+  [ $stopped -eq 1 ] && return
+  stopped=1
+  stop_device
+  "$src/device/xvfb.sh" stop "$run"
+}
+trap cleanup EXIT
+display=$("$src/device/xvfb.sh" start "$run")
+export DISPLAY=$display
+"$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$display"
+write_settings
+
+log=$run/nimbra.log
+(cd "$prefix/drive_c" && setsid "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe' </dev/null >"$log" 2>&1 &)
+if ! where=$(tool findwindow NimbraClass 60000); then
+  echo "Nimbra's window did not appear within a minute" >&2
+  cat "$log" >&2
+  exit 1
+fi
+echo "Nimbra's window: $where"
+sleep 3                             # items load and paint after the window is shown
+rm -f "$shot"
+import -display "$display" -window root -crop 240x320+0+0 +repage "$shot"
+nimbra quit || true
+tool findwindow --gone NimbraClass 5000 || true
+cleanup
+echo "$shot"
