@@ -152,7 +152,7 @@ int Scaled(int length)
 
 // A stand-in host window and the item records it hands out; items are destroyed and the
 // registry keys removed at the end.
-class PluginsTest : public testing::Test {
+class Plugins : public testing::Test {
 protected:
     HWND Parent = nullptr;
     std::vector<std::unique_ptr<TODAYLISTITEM>> Records;
@@ -241,25 +241,25 @@ protected:
     }
 };
 
-class Plugins_Probe : public PluginsTest {
+class Plugins_Probe : public Plugins {
 protected:
     ProbeApi Probe;
     void SetUp() override
     {
-        PluginsTest::SetUp();
+        Plugins::SetUp();
         ASSERT_TRUE(Probe.Load()) << "NimbraProbe.dll is not installed in " << Narrow(PluginFolder);
         Probe.ClearLog();
     }
     void TearDown() override
     {
-        PluginsTest::TearDown();
+        Plugins::TearDown();
         Probe.Unload();
     }
 };
 
 } // namespace
 
-TEST_F(PluginsTest, EveryItemExportsItsEntryPointsAtOrdinals240And241)
+TEST_F(Plugins, EveryItemExportsItsEntryPointsAtOrdinals240And241)
 {
     for (const wchar_t *dll : {L"NimbraProbe", L"NimbraClock", L"NimbraOwner", L"NimbraNotes"}) {
         SCOPED_TRACE(Narrow(dll));
@@ -616,7 +616,7 @@ bool HasUpdate(HWND window)
 
 } // namespace
 
-TEST_F(PluginsTest, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
+TEST_F(Plugins, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
 {
     Register(L"ClockTwo", L"NimbraClock");
     Register(L"ClockOne", L"NimbraClock", {{L"Lines", 1}});
@@ -659,7 +659,7 @@ TEST_F(PluginsTest, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
     EXPECT_TRUE(HasUpdate(c));
 }
 
-TEST_F(PluginsTest, SampleItemsPaintInTheHostsColoursOverTheWatermark)
+TEST_F(Plugins, SampleItemsPaintInTheHostsColoursOverTheWatermark)
 {
     Register(L"PaintClock", L"NimbraClock");
     Register(L"PaintNotes", L"NimbraNotes");
@@ -696,7 +696,7 @@ TEST_F(PluginsTest, SampleItemsPaintInTheHostsColoursOverTheWatermark)
     }
 }
 
-TEST_F(PluginsTest, OwnerShowsOneLinePerFieldAndFollowsEdits)
+TEST_F(Plugins, OwnerShowsOneLinePerFieldAndFollowsEdits)
 {
     auto saved = SetOwner({{L"Name", L"Robin Example"}, {L"Company", L"Example Ltd"},
                            {L"Telephone", L"555 0100"}, {L"E-mail", L"robin@example.com"}});
@@ -724,7 +724,7 @@ TEST_F(PluginsTest, OwnerShowsOneLinePerFieldAndFollowsEdits)
     RestoreOwner(saved);
 }
 
-TEST_F(PluginsTest, NotesFoldAndUnfoldOnTapOrEnterAtTheNextPoll)
+TEST_F(Plugins, NotesFoldAndUnfoldOnTapOrEnterAtTheNextPoll)
 {
     Register(L"Notes", L"NimbraNotes");
     for (int i = 1; i <= 3; i++)
@@ -762,7 +762,7 @@ TEST_F(PluginsTest, NotesFoldAndUnfoldOnTapOrEnterAtTheNextPoll)
 }
 
 
-class Plugins_Hires : public PluginsTest {};
+class Plugins_Hires : public Plugins {};
 
 TEST_F(Plugins_Hires, HeightsScaleWithTheScreenDensity)
 {
