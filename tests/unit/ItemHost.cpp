@@ -4,7 +4,7 @@
 
 namespace {
 
-class ItemHostTest : public HostTest {
+class ItemHostFixture : public HostTest {
 protected:
     // Loads probe items with the given heights, named H<height> (H-5 for -5).
     void LoadHeights(std::initializer_list<int> heights)
@@ -76,7 +76,11 @@ using Lines = std::vector<std::wstring>;
 
 } // namespace
 
-TEST_F(ItemHostTest, NoItemsPaintOnlyTheBackground)
+class ItemHost_Layout : public ItemHostFixture {};
+class ItemHost_Scrolling : public ItemHostFixture {};
+class ItemHost_Messages : public ItemHostFixture {};
+
+TEST_F(ItemHost_Layout, NoItemsPaintOnlyTheBackground)
 {
     LoadList(L"2::Nothing::Here::");
     Settle();
@@ -85,7 +89,7 @@ TEST_F(ItemHostTest, NoItemsPaintOnlyTheBackground)
     for (int y : {0, 1, 31, ViewHeight / 2, ViewHeight - 1}) EXPECT_EQ(HostPixel(ClientWidth / 2, y), BackgroundAt(0, y)) << y;
 }
 
-TEST_F(ItemHostTest, StacksItemsWithOneRowGapsAndSeparators)
+TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparators)
 {
     AddItem(L"Broken", {{PROBE_FAIL_CREATE, 1}});
     AddItem(L"H30", {{PROBE_HEIGHT, 30}, {PROBE_DRAW_TEXT, 0}});
@@ -108,7 +112,7 @@ TEST_F(ItemHostTest, StacksItemsWithOneRowGapsAndSeparators)
     for (int y : {5, 29, 60, 100, 121}) EXPECT_EQ(HostPixel(x, y), BackgroundAt(x, y)) << y;
 }
 
-TEST_F(ItemHostTest, PollTickAsksOnceAndMovesOnlyFromTheFirstChange)
+TEST_F(ItemHost_Layout, PollTickAsksOnceAndMovesOnlyFromTheFirstChange)
 {
     LoadHeights({30, 40, 50});
     Settle();
@@ -144,7 +148,7 @@ TEST_F(ItemHostTest, PollTickAsksOnceAndMovesOnlyFromTheFirstChange)
     }
 }
 
-TEST_F(ItemHostTest, RefreshAskedFromInsideTheHeightQueryRunsOneMorePass)
+TEST_F(ItemHost_Layout, RefreshAskedFromInsideTheHeightQueryRunsOneMorePass)
 {
     AddItem(L"Nag", {{PROBE_HEIGHT, 25}, {PROBE_REFRESH_IN_QUERY, 1000}});
     LoadList(L"1::Nag::");
@@ -160,7 +164,7 @@ TEST_F(ItemHostTest, RefreshAskedFromInsideTheHeightQueryRunsOneMorePass)
     EXPECT_EQ(Log(L"Nag", {L"query"}).size(), 1u);
 }
 
-TEST_F(ItemHostTest, ContentThatFitsExactlyHasNoScrollBar)
+TEST_F(ItemHost_Layout, ContentThatFitsExactlyHasNoScrollBar)
 {
     LoadHeights({ViewHeight - ScaleY(1)});
     EXPECT_EQ(ContentHeight, ViewHeight);
@@ -168,7 +172,7 @@ TEST_F(ItemHostTest, ContentThatFitsExactlyHasNoScrollBar)
     ExpectConsistentLayout();
 }
 
-TEST_F(ItemHostTest, TallContentScrollsByLinesPagesAndThumb)
+TEST_F(ItemHost_Scrolling, TallContentScrollsByLinesPagesAndThumb)
 {
     LoadHeights({150, 151, 152});
     ASSERT_TRUE(ScrollBarShown);
@@ -204,7 +208,7 @@ TEST_F(ItemHostTest, TallContentScrollsByLinesPagesAndThumb)
     ExpectConsistentLayout();
 }
 
-TEST_F(ItemHostTest, LayoutWhileScrolledKeepsWindowsBarAndSeparatorsInStep)
+TEST_F(ItemHost_Scrolling, LayoutWhileScrolledKeepsWindowsBarAndSeparatorsInStep)
 {
     LoadHeights({150, 151, 152});
     Scroll(SB_THUMBPOSITION, 60);
@@ -236,7 +240,7 @@ TEST_F(ItemHostTest, LayoutWhileScrolledKeepsWindowsBarAndSeparatorsInStep)
     ExpectConsistentLayout();
 }
 
-TEST_F(ItemHostTest, OddHeightsAndManyItemsKeepTheLayoutConsistent)
+TEST_F(ItemHost_Layout, OddHeightsAndManyItemsKeepTheLayoutConsistent)
 {
     AddItem(L"Many", {{PROBE_HEIGHT, 25}});
     std::wstring list = L"33::H0::H-5::H100000::";
@@ -253,7 +257,7 @@ TEST_F(ItemHostTest, OddHeightsAndManyItemsKeepTheLayoutConsistent)
     ExpectConsistentLayout();
 }
 
-TEST_F(ItemHostTest, ThumbDraggedPast16BitsLandsWhereItWasDropped)
+TEST_F(ItemHost_Scrolling, ThumbDraggedPast16BitsLandsWhereItWasDropped)
 {
     LoadHeights({100000, 100001});
     ASSERT_GT(ContentHeight - ViewHeight, 0xFFFF);
@@ -270,7 +274,7 @@ TEST_F(ItemHostTest, ThumbDraggedPast16BitsLandsWhereItWasDropped)
     ExpectConsistentLayout();
 }
 
-TEST_F(ItemHostTest, TapAndHoldOnTheGapOpensTheSettingsButNotOnAnItem)
+TEST_F(ItemHost_Messages, TapAndHoldOnTheGapOpensTheSettingsButNotOnAnItem)
 {
     LoadHeights({30, 40, 50});
     Settle();
@@ -285,7 +289,7 @@ TEST_F(ItemHostTest, TapAndHoldOnTheGapOpensTheSettingsButNotOnAnItem)
     EXPECT_EQ(TestMainLog.ShowSettings, 2);
 }
 
-TEST_F(ItemHostTest, AnswersTheItemsQueries)
+TEST_F(ItemHost_Messages, AnswersTheItemsQueries)
 {
     LoadHeights({30});
     const wchar_t *item = L"H30";
@@ -311,7 +315,7 @@ TEST_F(ItemHostTest, AnswersTheItemsQueries)
     EXPECT_EQ(Probe.QueryHost(item, TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0), 1);
 }
 
-class ItemHost_Hires : public ItemHostTest {};
+class ItemHost_Hires : public ItemHostFixture {};
 
 TEST_F(ItemHost_Hires, GapIsTwoRowsAtDoubleDensity)
 {
