@@ -70,7 +70,7 @@ export DISPLAY=$display
 write_settings
 
 log=$run/nimbra.log
-(cd "$prefix/drive_c" && setsid "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe' </dev/null >"$log" 2>&1 &)
+(cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe') </dev/null >"$log" 2>&1 &
 if ! where=$(tool findwindow NimbraClass 60000); then
   echo "Nimbra's window did not appear within a minute" >&2
   cat "$log" >&2

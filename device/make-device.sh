@@ -10,7 +10,8 @@
 #     labels) and of the plug-ins' registrations (plugins/*.reg of the source tree);
 #   - C:\Program Files\Nimbra: Nimbra.exe, plugins\*.dll from BIN_DIR/plugins, no settings.ini;
 #   - C:\windows: exactly the watermark set drawn by watermarks.sh (other *water* files go);
-#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe).
+#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe), and the
+#     keeper running, so that the screen (the Wine desktop) lives on between programs.
 # Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
 # share the watermark cache PARENT/watermarks.
 set -euo pipefail
@@ -28,14 +29,7 @@ bin=$(cd "$3" && pwd)
 export DISPLAY=$4
 export WINEPREFIX=$prefix
 
-case $profile in
-  portrait)  width=240; height=320; dpi=96 ;;
-  hires)     width=480; height=640; dpi=192 ;;
-  landscape) width=320; height=240; dpi=96 ;;
-  dpi131)    width=240; height=320; dpi=131 ;;
-  *) echo "unknown profile $profile" >&2; exit 2 ;;
-esac
-
+if ! profile_screen "$profile"; then echo "unknown profile $profile" >&2; exit 2; fi
 parent=$(dirname "$prefix")
 base=$parent/base
 wm_cache=$parent/watermarks
@@ -102,7 +96,7 @@ cp -f "$bin/Nimbra.exe" "$install/"
 rm -f "$install/settings.ini"
 find "$install/plugins" -maxdepth 1 -type f -iname '*.dll' -delete
 if compgen -G "$bin/plugins/*.dll" >/dev/null; then cp -f "$bin"/plugins/*.dll "$install/plugins/"; fi
-for t in rotate findwindow; do
+for t in rotate findwindow keeper; do
   if [ -f "$bin/$t.exe" ]; then cp -f "$bin/$t.exe" "$prefix/drive_c/nimbra-device/"; fi
 done
 
@@ -134,4 +128,9 @@ for f in "${others[@]}"; do
   "$WINE" regedit /S "$(to_windows_path "$f")" </dev/null >/dev/null 2>&1
 done
 # regedit, the first program of the new server, has also started the prefix's system processes
-# (services, the desktop), so the next program starts at once.
+# and the desktop; the keeper holds the desktop from now on, so that the next program starts at
+# once and a rotation lasts. It goes with the server.
+if [ -f "$prefix/drive_c/nimbra-device/keeper.exe" ]; then
+  # Every stream of the whole background job is redirected, the waiting shell's included.
+  (cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\nimbra-device\keeper.exe') </dev/null >/dev/null 2>&1 &
+fi

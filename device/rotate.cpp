@@ -1,7 +1,7 @@
 // Turns the emulated device's screen: changes the display mode of the Wine virtual desktop.
 //   rotate.exe WIDTHxHEIGHT     e.g. rotate.exe 320x240
 //   rotate.exe swap             exchanges width and height (portrait <-> landscape)
-//   rotate.exe                  prints the current size only
+//   rotate.exe                  prints the current size and the screen's dpi ("240x320 96")
 // Prints the screen size after the change as "WIDTHxHEIGHT". Exit code 0 when the screen has
 // the asked size, 1 when the change was refused or did not take, 2 for a bad argument.
 // Windows of running programs receive WM_DISPLAYCHANGE, as from a real mode change.
@@ -21,7 +21,10 @@ int wmain(int argc, wchar_t **argv)
 {
     _setmode(_fileno(stdout), _O_BINARY);   // plain LF line ends for the scripts that read it
     if (argc < 2) {
-        PrintSize();
+        HDC screen = GetDC(nullptr);
+        printf("%dx%d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+               GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
         return 0;
     }
     int width = 0, height = 0;

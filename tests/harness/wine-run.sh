@@ -33,5 +33,10 @@ pid=$!
 trap 'kill $pid 2>/dev/null; wait $pid; show_log; exit 143' TERM INT
 wait $pid
 rc=$?
+# The device's screen outlives the program (device/keeper.cpp): a program that turned it and
+# failed before turning it back must not leave the next one a turned screen.
+if profile_screen "$profile" && [ -f "$WINEPREFIX/drive_c/nimbra-device/rotate.exe" ]; then
+  "$WINE" 'C:\nimbra-device\rotate.exe' "${width}x$height" </dev/null >/dev/null 2>&1 || true
+fi
 show_log
 exit $rc
