@@ -70,3 +70,13 @@ std::string Narrow(const std::wstring &text)
     for (wchar_t c : text) out += c < 128 ? (char)c : '?';
     return out;
 }
+
+bool MovePointerTo(int x, int y)
+{
+    RECT spot = {x, y, x + 1, y + 1};
+    ClipCursor(&spot);
+    bool there = PumpUntil([&] { POINT p; return GetCursorPos(&p) && p.x == x && p.y == y; }, 2000);
+    ClipCursor(nullptr);
+    PumpMessages();
+    return there;
+}

@@ -14,6 +14,12 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 // Pumps for exactly ms milliseconds (to show that something does NOT happen).
 void PumpFor(DWORD ms);
 
+// Puts the mouse pointer at a screen point of the virtual desktop. Xvfb starts its pointer
+// outside Wine's small desktop, where SetCursorPos cannot reach it and where Wine keeps finding
+// it again (a held press then looks like a long drag); confining the cursor to one pixel makes
+// X move its pointer there. Answers whether the pointer arrived.
+bool MovePointerTo(int x, int y);
+
 // Folder of this test executable, with a trailing backslash.
 std::wstring ExeFolder();
 // Whole file as bytes; empty when it cannot be read.

@@ -62,6 +62,9 @@ protected:
     static void HoldAt(POINT p, DWORD ms)
     {
         INPUT move = Mouse(p, MOUSEEVENTF_MOVE), down = Mouse(p, MOUSEEVENTF_LEFTDOWN);
+        POINT screen = p;
+        ClientToScreen(ItemHost, &screen);
+        ASSERT_TRUE(MovePointerTo(screen.x, screen.y));
         SendInput(1, &move, sizeof(INPUT));
         // Let the moves drain before pressing: a late move would end the hold as a drag.
         PumpFor(300);
