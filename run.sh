@@ -47,7 +47,7 @@ stop_device() {
 }
 
 if [ -n "${DISPLAY:-}" ]; then
-  "$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$DISPLAY"
+  NIMBRA_DEVICE_KEEPER=1 "$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$DISPLAY"
   write_settings
   echo "Nimbra runs on $DISPLAY; close it (or run it again with the word quit) to end."
   rc=0
@@ -66,7 +66,7 @@ cleanup() {
 trap cleanup EXIT
 display=$("$src/device/xvfb.sh" start "$run")
 export DISPLAY=$display
-"$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$display"
+NIMBRA_DEVICE_KEEPER=1 "$src/device/make-device.sh" "$prefix" portrait "$build/bin" "$display"
 write_settings
 
 log=$run/nimbra.log

@@ -35,9 +35,9 @@ install=$WINEPREFIX/drive_c/Program\ Files/Nimbra
 
 if [ "${3:-}" = --rotate-and-refresh ]; then
   expect "turned to landscape" "320x240" "$(rotate 320x240)"
-  expect "a new process sees" "320x240 $dpi" "$(rotate)"
   expect "turned back to portrait" "240x320" "$(rotate 240x320)"
   expect "swapped" "320x240" "$(rotate swap)"
+  rotate "$size" >/dev/null
 
   w reg add "$color" /v 4 /t REG_DWORD /d 255 /f >/dev/null
   w reg add "$color" /v 35 /t REG_DWORD /d 0 /f >/dev/null

@@ -128,9 +128,12 @@ for f in "${others[@]}"; do
   "$WINE" regedit /S "$(to_windows_path "$f")" </dev/null >/dev/null 2>&1
 done
 # regedit, the first program of the new server, has also started the prefix's system processes
-# and the desktop; the keeper holds the desktop from now on, so that the next program starts at
-# once and a rotation lasts. It goes with the server.
-if [ -f "$prefix/drive_c/nimbra-device/keeper.exe" ]; then
+# and the desktop. With NIMBRA_DEVICE_KEEPER=1 the keeper holds the desktop from now on, so that
+# the next program starts at once and a rotation made by one program lasts after it ends (the
+# run command wants that). Tests run without it: a desktop that lives on between test programs
+# carries the pointer, the focus and the z-order of one program into the next. It goes with the
+# server.
+if [ "${NIMBRA_DEVICE_KEEPER:-0}" = 1 ] && [ -f "$prefix/drive_c/nimbra-device/keeper.exe" ]; then
   # Every stream of the whole background job is redirected, the waiting shell's included.
   (cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\nimbra-device\keeper.exe') </dev/null >/dev/null 2>&1 &
 fi
