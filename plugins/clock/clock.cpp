@@ -3,6 +3,7 @@
 // window and answers TRUE.
 #include "plugins/common/itemkit.h"
 #include "plugins/clock/clockres.h"
+#include <memory>
 
 #define CLOCK_CLASS L"NimbraClockItem"
 // Registry values of the item's key.
@@ -59,8 +60,7 @@ static int ClockHeight(const ClockItem &clock)
 
 static LRESULT OnQueryRefresh(ClockItem *clock, WPARAM wParam)
 {
-    if (wParam)
-        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(ClockHeight(*clock));
+    ReportItemHeight(wParam, ClockHeight(*clock));
     SYSTEMTIME now;
     GetLocalTime(&now);
     if (clock->HasShown && SameShownTime(now, clock->Shown, clock->ShowSeconds))
@@ -81,42 +81,23 @@ static LRESULT OnPaint(ClockItem *clock)
     return 0;
 }
 
-static void SetSelected(ClockItem *clock, bool selected)
-{
-    clock->Selected = selected;
-    InvalidateRect(clock->Window, nullptr, FALSE);
-}
-
 static LRESULT CALLBACK ClockWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams));
-    ClockItem *clock = reinterpret_cast<ClockItem *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    ClockItem *clock = static_cast<ClockItem *>(ItemRecord(hwnd, msg, lParam));
+    LRESULT result = 0;
     if (!clock)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (HandleItemSelection(hwnd, msg, &clock->Selected, &result))
+        return result;
     switch (msg) {
     case WM_TODAYCUSTOM_CLEARCACHE:
         clock->HasShown = false;
         return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
         return OnQueryRefresh(clock, wParam);
-    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
-        SetSelected(clock, true);
-        return TRUE;
-    case WM_TODAYCUSTOM_LOSTSELECTION:
-        SetSelected(clock, false);
-        return 0;
-    case WM_LBUTTONDOWN:
-        SetSelected(clock, true);
-        AnnounceSelection(hwnd);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_PAINT:
         return OnPaint(clock);
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete clock;
         return 0;
     }
@@ -127,24 +108,13 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
     if (!ptli || !RegisterItemClass(ClockModule, CLOCK_CLASS, ClockWndProc))
         return nullptr;
-    ClockItem *clock = new ClockItem;
-    WCHAR name[MAX_ITEMNAME];
-    lstrcpynW(name, ptli->szName, MAX_ITEMNAME);
-    clock->Name = name;
-    clock->Lines = ReadItemDword(name, CLOCK_LINES, 2) == 1 ? 1 : 2;
-    clock->ShowSeconds = ReadItemDword(name, CLOCK_SHOW_SECONDS, 0) != 0;
-    int height = ClockHeight(*clock);
-    ptli->cyp = static_cast<DWORD>(height);
-    RECT area = {};
-    GetClientRect(hwndParent, &area);
-    HWND window = CreateWindowExW(0, CLOCK_CLASS, name, WS_CHILD | WS_VISIBLE, 0, 0, area.right, height,
-                                  hwndParent, nullptr, ClockModule, clock);
-    if (!window) {
-        delete clock;
-        return nullptr;
-    }
-    clock->Window = window;
-    return window;
+    auto clock = std::make_unique<ClockItem>();
+    clock->Name = ItemName(ptli);
+    clock->Lines = ReadItemDword(clock->Name.c_str(), CLOCK_LINES, 2) == 1 ? 1 : 2;
+    clock->ShowSeconds = ReadItemDword(clock->Name.c_str(), CLOCK_SHOW_SECONDS, 0) != 0;
+    clock->Window = CreateItemWindow(ClockModule, CLOCK_CLASS, clock->Name.c_str(), ptli, hwndParent,
+                                     ClockHeight(*clock), clock.get());
+    return clock->Window ? clock.release()->Window : nullptr;
 }
 
 // The options page: lParam of WM_INITDIALOG is the item's TODAYLISTITEM.
@@ -168,22 +138,12 @@ extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wP
                 WriteItemDword(item->szName, CLOCK_SHOW_SECONDS, IsDlgButtonChecked(dialog, IDC_CLOCK_SECONDS) ? 1 : 0);
             }
         }
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        break;
+        return EndItemOptions(dialog, msg, wParam);
     }
     return FALSE;
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
-        ClockModule = instance;
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
-        UnregisterClassW(CLOCK_CLASS, instance);
-    }
-    return TRUE;
+    return ItemDllMain(instance, reason, reserved, &ClockModule, CLOCK_CLASS);
 }

@@ -205,3 +205,84 @@ void AnnounceSelection(HWND item)
 {
     SendMessageW(GetParent(item), TODAYM_TOOKSELECTION, reinterpret_cast<WPARAM>(item), 0);
 }
+
+std::wstring ItemName(const TODAYLISTITEM *item)
+{
+    WCHAR name[MAX_ITEMNAME];
+    lstrcpynW(name, item->szName, MAX_ITEMNAME);
+    return name;
+}
+
+HWND CreateItemWindow(HINSTANCE module, const wchar_t *className, const wchar_t *title, TODAYLISTITEM *ptli,
+                      HWND parent, int height, void *record)
+{
+    ptli->cyp = static_cast<DWORD>(height);
+    RECT area = {};
+    GetClientRect(parent, &area);
+    return CreateWindowExW(0, className, title, WS_CHILD | WS_VISIBLE, 0, 0, area.right, height, parent, nullptr,
+                           module, record);
+}
+
+void *ItemRecord(HWND hwnd, UINT msg, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams));
+    void *record = reinterpret_cast<void *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY)
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return record;
+}
+
+void ReportItemHeight(WPARAM wParam, int height)
+{
+    if (wParam)
+        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(height);
+}
+
+bool HandleItemSelection(HWND hwnd, UINT msg, bool *selected, LRESULT *result)
+{
+    switch (msg) {
+    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
+    case WM_LBUTTONDOWN:
+        *selected = true;
+        break;
+    case WM_TODAYCUSTOM_LOSTSELECTION:
+        *selected = false;
+        break;
+    case WM_ERASEBKGND:
+        *result = 1;
+        return true;
+    default:
+        return false;
+    }
+    InvalidateRect(hwnd, nullptr, FALSE);
+    if (msg == WM_LBUTTONDOWN)
+        AnnounceSelection(hwnd);
+    *result = msg == WM_TODAYCUSTOM_RECEIVEDSELECTION ? TRUE : 0;
+    return true;
+}
+
+bool EndItemOptions(HWND dialog, UINT msg, WPARAM wParam)
+{
+    if (msg != WM_COMMAND || (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL))
+        return false;
+    EndDialog(dialog, LOWORD(wParam));
+    return true;
+}
+
+BOOL NoItemOptions(HWND dialog, UINT msg, WPARAM wParam)
+{
+    return EndItemOptions(dialog, msg, wParam) || msg == WM_INITDIALOG;
+}
+
+BOOL ItemDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved, HINSTANCE *module, const wchar_t *className)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        *module = instance;
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        UnregisterClassW(className, instance);
+    }
+    return TRUE;
+}

@@ -60,3 +60,37 @@ void AnnounceSelection(HWND item);
 // Draws one line of text left-aligned at y, clipped to the item's width. Transparent
 // background; the caller has selected font and text colour.
 void DrawItemLine(HDC hdc, const RECT &client, int y, const std::wstring &text);
+
+// The item's name from its record, which need not hold a terminator.
+std::wstring ItemName(const TODAYLISTITEM *item);
+
+// Creates an item's window: a visible child as wide as the parent and height pixels high,
+// the height also written to the record's cyp. record travels with the window (see
+// ItemRecord). Null when the window could not be made.
+HWND CreateItemWindow(HINSTANCE module, const wchar_t *className, const wchar_t *title, TODAYLISTITEM *ptli,
+                      HWND parent, int height, void *record);
+
+// The record given to CreateItemWindow, for a window procedure: kept from WM_NCCREATE on
+// (null before). At WM_NCDESTROY the window lets go of it and it is answered a last time,
+// for the caller to free.
+void *ItemRecord(HWND hwnd, UINT msg, LPARAM lParam);
+
+// Writes height into the record a height query carries in wParam (if any).
+void ReportItemHeight(WPARAM wParam, int height);
+
+// The messages a text item answers alike: the host giving the selection (answered TRUE) or
+// taking it, a tap (takes the selection and tells the host) and WM_ERASEBKGND (WM_PAINT
+// draws the background). A change of *selected repaints the window. Answers true, with
+// the message's *result, when msg was one of these.
+bool HandleItemSelection(HWND hwnd, UINT msg, bool *selected, LRESULT *result);
+
+// Closes an options dialog on OK or Cancel; answers whether it did.
+bool EndItemOptions(HWND dialog, UINT msg, WPARAM wParam);
+
+// The options dialog procedure of an item without options: any dialog closes on OK or Cancel.
+BOOL NoItemOptions(HWND dialog, UINT msg, WPARAM wParam);
+
+// DllMain of an item DLL with one window class: keeps the module in *module and, when the
+// DLL is freed (not at process exit, where the class goes with the process), unregisters
+// the class.
+BOOL ItemDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved, HINSTANCE *module, const wchar_t *className);

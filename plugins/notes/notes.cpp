@@ -2,6 +2,7 @@
 // Collapsed it shows a heading and the first note; a tap or Enter expands it to every note
 // and back. The new height is handed to the host at its next poll.
 #include "plugins/common/itemkit.h"
+#include <memory>
 
 #define NOTES_CLASS L"NimbraNotesItem"
 // Registry values of the item's key.
@@ -65,8 +66,7 @@ static LRESULT OnQueryRefresh(NotesItem *notes, WPARAM wParam)
 {
     notes->NotesRead = false;  // a note edited in the registry shows at the next poll
     int height = ItemLinesHeight(NotesLines(notes));
-    if (wParam)
-        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(height);
+    ReportItemHeight(wParam, height);
     if (height == notes->ReportedHeight)
         return FALSE;
     notes->ReportedHeight = height;
@@ -74,20 +74,17 @@ static LRESULT OnQueryRefresh(NotesItem *notes, WPARAM wParam)
     return TRUE;
 }
 
-static void SetSelected(NotesItem *notes, bool selected)
-{
-    notes->Selected = selected;
-    InvalidateRect(notes->Window, nullptr, FALSE);
-}
-
 static LRESULT CALLBACK NotesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams));
-    NotesItem *notes = reinterpret_cast<NotesItem *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    NotesItem *notes = static_cast<NotesItem *>(ItemRecord(hwnd, msg, lParam));
+    LRESULT result = 0;
     if (!notes)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (HandleItemSelection(hwnd, msg, &notes->Selected, &result)) {
+        if (msg == WM_LBUTTONDOWN)
+            Toggle(notes);  // a tap also folds or unfolds
+        return result;
+    }
     switch (msg) {
     case WM_TODAYCUSTOM_CLEARCACHE:
         notes->Notes.clear();
@@ -95,27 +92,13 @@ static LRESULT CALLBACK NotesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
         return OnQueryRefresh(notes, wParam);
-    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
-        SetSelected(notes, true);
-        return TRUE;
-    case WM_TODAYCUSTOM_LOSTSELECTION:
-        SetSelected(notes, false);
-        return 0;
     case WM_TODAYCUSTOM_ACTION:
         Toggle(notes);
         return 0;
-    case WM_LBUTTONDOWN:
-        SetSelected(notes, true);
-        AnnounceSelection(hwnd);
-        Toggle(notes);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_PAINT:
         PaintItemLines(hwnd, notes->Selected, NotesLines(notes));
         return 0;
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete notes;
         return 0;
     }
@@ -126,43 +109,23 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
     if (!ptli || !RegisterItemClass(NotesModule, NOTES_CLASS, NotesWndProc))
         return nullptr;
-    NotesItem *notes = new NotesItem;
-    WCHAR name[MAX_ITEMNAME];
-    lstrcpynW(name, ptli->szName, MAX_ITEMNAME);
-    notes->Name = name;
-    notes->Expanded = ReadItemDword(name, NOTES_EXPANDED, 0) != 0;
-    notes->ReportedHeight = ItemLinesHeight(NotesLines(notes));
-    ptli->cyp = static_cast<DWORD>(notes->ReportedHeight);
-    RECT area = {};
-    GetClientRect(hwndParent, &area);
-    HWND window = CreateWindowExW(0, NOTES_CLASS, name, WS_CHILD | WS_VISIBLE, 0, 0, area.right,
-                                  notes->ReportedHeight, hwndParent, nullptr, NotesModule, notes);
-    if (!window) {
-        delete notes;
-        return nullptr;
-    }
-    notes->Window = window;
-    return window;
+    auto notes = std::make_unique<NotesItem>();
+    notes->Name = ItemName(ptli);
+    notes->Expanded = ReadItemDword(notes->Name.c_str(), NOTES_EXPANDED, 0) != 0;
+    notes->ReportedHeight = ItemLinesHeight(NotesLines(notes.get()));
+    notes->Window = CreateItemWindow(NotesModule, NOTES_CLASS, notes->Name.c_str(), ptli, hwndParent,
+                                     notes->ReportedHeight, notes.get());
+    return notes->Window ? notes.release()->Window : nullptr;
 }
 
 // The item has no options of its own ("Options" = 0): any dialog given closes on OK or Cancel.
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wParam, LONG lParam)
 {
     (void)lParam;
-    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    }
-    return msg == WM_INITDIALOG;
+    return NoItemOptions(dialog, msg, wParam);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
-        NotesModule = instance;
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
-        UnregisterClassW(NOTES_CLASS, instance);
-    }
-    return TRUE;
+    return ItemDllMain(instance, reason, reserved, &NotesModule, NOTES_CLASS);
 }

@@ -2,6 +2,7 @@
 // Information settings keep them under HKCU "ControlPanel\Owner". The values are read again
 // at every height poll, so an edit shows within one poll; the item then grows or shrinks.
 #include "plugins/common/itemkit.h"
+#include <memory>
 
 #define OWNER_CLASS L"NimbraOwnerItem"
 #define OWNER_KEY L"ControlPanel\\Owner"
@@ -45,8 +46,7 @@ static LRESULT OnQueryRefresh(OwnerItem *owner, WPARAM wParam)
     std::vector<ItemLine> lines = ReadOwnerLines();
     bool changed = !SameLines(lines, owner->Lines);
     owner->Lines = lines;
-    if (wParam)
-        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(ItemLinesHeight(lines));
+    ReportItemHeight(wParam, ItemLinesHeight(lines));
     if (changed)
         InvalidateRect(owner->Window, nullptr, FALSE);
     return changed;
@@ -60,42 +60,23 @@ static LRESULT OnPaint(OwnerItem *owner)
     return 0;
 }
 
-static void SetSelected(OwnerItem *owner, bool selected)
-{
-    owner->Selected = selected;
-    InvalidateRect(owner->Window, nullptr, FALSE);
-}
-
 static LRESULT CALLBACK OwnerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams));
-    OwnerItem *owner = reinterpret_cast<OwnerItem *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    OwnerItem *owner = static_cast<OwnerItem *>(ItemRecord(hwnd, msg, lParam));
+    LRESULT result = 0;
     if (!owner)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (HandleItemSelection(hwnd, msg, &owner->Selected, &result))
+        return result;
     switch (msg) {
     case WM_TODAYCUSTOM_CLEARCACHE:
         owner->Lines.clear();
         return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
         return OnQueryRefresh(owner, wParam);
-    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
-        SetSelected(owner, true);
-        return TRUE;
-    case WM_TODAYCUSTOM_LOSTSELECTION:
-        SetSelected(owner, false);
-        return 0;
-    case WM_LBUTTONDOWN:
-        SetSelected(owner, true);
-        AnnounceSelection(hwnd);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_PAINT:
         return OnPaint(owner);
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete owner;
         return 0;
     }
@@ -106,40 +87,21 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
     if (!ptli || !RegisterItemClass(OwnerModule, OWNER_CLASS, OwnerWndProc))
         return nullptr;
-    OwnerItem *owner = new OwnerItem;
+    auto owner = std::make_unique<OwnerItem>();
     owner->Lines = ReadOwnerLines();
-    int height = ItemLinesHeight(owner->Lines);
-    ptli->cyp = static_cast<DWORD>(height);
-    RECT area = {};
-    GetClientRect(hwndParent, &area);
-    HWND window = CreateWindowExW(0, OWNER_CLASS, L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, height, hwndParent,
-                                  nullptr, OwnerModule, owner);
-    if (!window) {
-        delete owner;
-        return nullptr;
-    }
-    owner->Window = window;
-    return window;
+    owner->Window = CreateItemWindow(OwnerModule, OWNER_CLASS, L"", ptli, hwndParent, ItemLinesHeight(owner->Lines),
+                                     owner.get());
+    return owner->Window ? owner.release()->Window : nullptr;
 }
 
 // The item has no options of its own ("Options" = 0): any dialog given closes on OK or Cancel.
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wParam, LONG lParam)
 {
     (void)lParam;
-    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    }
-    return msg == WM_INITDIALOG;
+    return NoItemOptions(dialog, msg, wParam);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
-        OwnerModule = instance;
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
-        UnregisterClassW(OWNER_CLASS, instance);
-    }
-    return TRUE;
+    return ItemDllMain(instance, reason, reserved, &OwnerModule, OWNER_CLASS);
 }

@@ -235,8 +235,7 @@ static LRESULT OnQueryRefresh(ProbeItem *item, WPARAM wParam)
     }
     bool changed = height != item->Height;
     item->Height = height;
-    if (wParam)
-        reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(height);
+    ReportItemHeight(wParam, height);
     if (item->Options.RefreshInQuery > 0 && !item->InQuery) {
         item->Options.RefreshInQuery--;
         item->InQuery = true;
@@ -475,11 +474,9 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     if (!ptli || !RegisterItemClass(ProbeModule, PROBE_CLASS, ProbeWndProc))
         return nullptr;
     auto item = std::make_unique<ProbeItem>();
-    WCHAR name[MAX_ITEMNAME];
-    lstrcpynW(name, ptli->szName, MAX_ITEMNAME);
-    item->Name = name;
+    item->Name = ItemName(ptli);
     item->Record = ptli;
-    item->Options = ReadOptions(name);
+    item->Options = ReadOptions(item->Name.c_str());
     EnterCriticalSection(&ProbeLock);
     item->Serial = ++LastSerial[item->Name];
     LeaveCriticalSection(&ProbeLock);
@@ -513,11 +510,7 @@ extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wP
 {
     (void)lParam;
     // The probe has no options page: close whatever dialog it is given.
-    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    }
-    return msg == WM_INITDIALOG;
+    return NoItemOptions(dialog, msg, wParam);
 }
 
 extern "C" int ProbeGetLog(const wchar_t *name, wchar_t *buf, int cap)
@@ -607,15 +600,10 @@ extern "C" int ProbeDestroyStranded(void)
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
-        ProbeModule = instance;
+    if (reason == DLL_PROCESS_ATTACH)
         InitializeCriticalSection(&ProbeLock);
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
-        // At process exit (reserved set) the class goes with the process.
-        if (!reserved)
-            UnregisterClassW(PROBE_CLASS, instance);
+    ItemDllMain(instance, reason, reserved, &ProbeModule, PROBE_CLASS);
+    if (reason == DLL_PROCESS_DETACH)
         DeleteCriticalSection(&ProbeLock);
-    }
     return TRUE;
 }
