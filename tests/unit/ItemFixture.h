@@ -1,6 +1,5 @@
-// A stand-in for MainWindow for the item hosting tests: a topmost screen-sized window with
-// ItemHost as its child, a known background and separator pen, and probe items registered
-// under HKLM Software\Microsoft\Today\Items\<name> for the length of one test.
+// The item hosting tests' stand-in MainWindow: a topmost screen-sized window with ItemHost as
+// its child, a known background and separator pen, and probe items registered for one test.
 #pragma once
 #include "support/testing.h"
 #include "app/app.h"
@@ -13,18 +12,18 @@
 #include "look/theme.h"
 #include "plugins/probe/probe.h"
 #include "settings/settingsfile.h"
+#include <algorithm>
 #include <initializer_list>
 #include <sstream>
 #include <utility>
 
-// Background pixel at (x, y): every row has its own colour, so a copy from the wrong row shows.
-inline COLORREF BackgroundAt(int, int y) { return RGB(40, y & 0xFF, 100 + (y >> 8)); }
+// Every background row has its own colour, so a copy from the wrong row shows.
+inline COLORREF BackgroundAt(int y) { return RGB(40, y & 0xFF, 100 + (y >> 8)); }
 constexpr COLORREF TEST_SEPARATOR_COLOR = RGB(250, 0, 0);
 
-// Messages the stand-in MainWindow received.
+// HM_SHOWSETTINGS and Today refresh broadcasts the stand-in MainWindow received.
 struct MainWindowLog {
-    int ShowSettings = 0;      // HM_SHOWSETTINGS posted to it
-    int TodayRefresh = 0;      // WM_WININICHANGE with the Today refresh code
+    int ShowSettings = 0, TodayRefresh = 0;
 };
 inline MainWindowLog TestMainLog;
 
@@ -67,22 +66,18 @@ protected:
         SavedPen = SeparatorPen;
         BITMAPINFO bi = {};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = ScreenWidth;
-        bi.bmiHeader.biHeight = -ScreenHeight;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void *bits = nullptr;
-        Bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bi.bmiHeader.biWidth = ScreenWidth, bi.bmiHeader.biHeight = -ScreenHeight;
+        bi.bmiHeader.biPlanes = 1, bi.bmiHeader.biBitCount = 32;
+        DWORD *bits = nullptr;
+        Bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, (void **)&bits, nullptr, 0);
         ASSERT_TRUE(Bitmap);
-        for (int y = 0; y < ScreenHeight; y++)
-            for (int x = 0; x < ScreenWidth; x++) {
-                COLORREF c = BackgroundAt(x, y);
-                ((DWORD *)bits)[y * ScreenWidth + x] = GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
-            }
+        for (int y = 0; y < ScreenHeight; y++) {
+            COLORREF c = BackgroundAt(y);
+            std::fill_n(bits + y * ScreenWidth, ScreenWidth, GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+        }
         BackgroundDC = CreateCompatibleDC(nullptr);
         OldBitmap = SelectObject(BackgroundDC, Bitmap);
-        Pen = CreatePen(PS_SOLID, ScaleY(1), TEST_SEPARATOR_COLOR);
-        SeparatorPen = Pen;
+        SeparatorPen = Pen = CreatePen(PS_SOLID, ScaleY(1), TEST_SEPARATOR_COLOR);
 
         MainWindow = CreateWindowExW(WS_EX_TOPMOST, L"ItemsTestMain", L"", WS_POPUP | WS_VISIBLE, 0, 0,
                                      ScreenWidth, ScreenHeight, nullptr, nullptr, instance, nullptr);
@@ -92,9 +87,8 @@ protected:
                                     CW_USEDEFAULT, CW_USEDEFAULT, MainWindow, nullptr, instance, nullptr));
         ASSERT_TRUE(ItemHost);
         // What MainWindow's first WM_WINDOWPOSCHANGED does.
-        ClientWidth = ScreenWidth;
+        ItemWidth = ClientWidth = ScreenWidth;
         ViewHeight = ScreenHeight;
-        ItemWidth = ClientWidth;
         ContentHeight = 0;
         ScrollBarShown = false;
         ScrollPos = 0;
@@ -130,13 +124,11 @@ protected:
     void AddItem(const wchar_t *name, std::initializer_list<std::pair<const wchar_t *, DWORD>> values = {},
                  const wchar_t *dll = PROBE_DLL_PATH)
     {
-        std::wstring key = KeyOf(name);
-        Keys.push_back(key);
-        DeleteRegTree(HKEY_LOCAL_MACHINE, key);
-        DWORD type = 4;
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Type", REG_DWORD, &type, sizeof type);
+        Keys.push_back(KeyOf(name));
+        DeleteRegTree(HKEY_LOCAL_MACHINE, Keys.back());
+        SetValue(name, L"Type", 4);
         if (dll)
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, dll, (DWORD)(wcslen(dll) + 1) * sizeof(WCHAR));
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, Keys.back().c_str(), L"DLL", REG_SZ, dll, (DWORD)(wcslen(dll) + 1) * sizeof(WCHAR));
         for (const auto &value : values) SetValue(name, value.first, value.second);
     }
     void SetValue(const wchar_t *name, const wchar_t *value, DWORD data)
@@ -158,8 +150,8 @@ protected:
         ReloadItems();
     }
 
-    // The probe's log lines of the selected items, without the "<name>#<n> " prefix, keeping
-    // only lines that start with one of the given words (all lines when none are given).
+    // The probe's log lines of the selected items without their "<name>#<n> " prefix, only
+    // those starting with one of the words (all when none are given).
     std::vector<std::wstring> Log(const wchar_t *name, std::initializer_list<const wchar_t *> words = {})
     {
         std::vector<std::wstring> lines;
@@ -182,9 +174,8 @@ protected:
         return r;
     }
 
-    // The layout's invariants: windowed records stacked in order with the gap, each window at
-    // its content position less the scroll, ContentHeight their sum, and the scroll bar and
-    // item width following from ContentHeight and ViewHeight.
+    // The layout's invariants: windows stacked in order with the gap, each at its content
+    // position less the scroll; ContentHeight their sum; scroll bar and width to match.
     void ExpectConsistentLayout()
     {
         int y = 0, offset = ScrollPos ? ScrollPos - 1 : 0;
@@ -196,8 +187,7 @@ protected:
             EXPECT_EQ(Items[i].Top, y);
             EXPECT_EQ(r.left, 0);
             EXPECT_EQ(r.right, ItemWidth);
-            // Window coordinates are 16-bit: what the view shows must be exact, and a window
-            // that belongs outside the view must stay out of it.
+            // Window coordinates are 16-bit: exact in view, and out of view when outside it.
             int want = y - offset;
             bool visible = want < ViewHeight && want + h > 0;
             if (visible && h <= 32767 && want >= -32768) {
@@ -212,8 +202,7 @@ protected:
         EXPECT_EQ(ScrollBarShown, ContentHeight > ViewHeight);
         EXPECT_EQ(ItemWidth, ClientWidth - (ScrollBarShown ? ScrollBarWidth : 0));
         SCROLLINFO si = {};
-        si.cbSize = sizeof si;
-        si.fMask = SIF_ALL;
+        si.cbSize = sizeof si, si.fMask = SIF_ALL;
         GetScrollInfo(ItemHost, SB_VERT, &si);
         if (ScrollBarShown) {
             EXPECT_EQ(si.nMax, ContentHeight);

@@ -3,7 +3,6 @@
 #include "support/testing.h"
 #include "look/theme.h"
 #include "look/scale.h"
-#include <string>
 #include <vector>
 
 namespace {
@@ -12,20 +11,7 @@ const wchar_t ColorKey[] = L"Software\\Microsoft\\Color";
 const wchar_t BackupKey[] = L"Software\\NimbraTests\\Color";
 
 // A recognisable colour per scheme entry.
-COLORREF Entry(int index)
-{
-    return RGB(index * 7, 255 - index, index * 3 + 1);
-}
-
-std::vector<BYTE> SchemeBytes(size_t bytes)
-{
-    std::vector<BYTE> data(bytes);
-    for (size_t i = 0; i < bytes; i++) {
-        COLORREF c = Entry((int)(i / 4));
-        data[i] = (BYTE)(c >> (8 * (i % 4)));
-    }
-    return data;
-}
+COLORREF Entry(int index) { return RGB(index * 7, 255 - index, index * 3 + 1); }
 
 // The colour key belongs to the test while it runs: the device's scheme is copied aside and
 // put back. The theme globals are put back too, and the pen and brush the test made deleted.
@@ -33,9 +19,6 @@ class Theme : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = {TextColor, SeparatorColor, HighlightColor, HighlightTextColor};
-        savedPen = SeparatorPen;
-        savedBrush = HighlightBrush;
         DeleteRegTree(HKEY_LOCAL_MACHINE, BackupKey);
         CopyKey(ColorKey, BackupKey);
         DeleteRegTree(HKEY_LOCAL_MACHINE, ColorKey);
@@ -50,10 +33,7 @@ protected:
         if (HighlightBrush != savedBrush) DeleteObject(HighlightBrush);
         SeparatorPen = savedPen;
         HighlightBrush = savedBrush;
-        TextColor = saved[0];
-        SeparatorColor = saved[1];
-        HighlightColor = saved[2];
-        HighlightTextColor = saved[3];
+        TextColor = saved[0], SeparatorColor = saved[1], HighlightColor = saved[2], HighlightTextColor = saved[3];
     }
 
     static void CopyKey(LPCWSTR from, LPCWSTR to)
@@ -67,29 +47,25 @@ protected:
         RegCloseKey(source);
     }
 
-    void SetValue(LPCWSTR name, DWORD type, const std::vector<BYTE> &data)
+    void SetValue(LPCWSTR name, DWORD type, const void *data, size_t size)
     {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, ColorKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), (DWORD)data.size()), ERROR_SUCCESS);
-        RegCloseKey(key);
+        EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, ColorKey, name, type, data, (DWORD)size), ERROR_SUCCESS);
     }
 
-    void SetScheme(size_t bytes, DWORD type = REG_BINARY) { SetValue(L"SHColor", type, SchemeBytes(bytes)); }
-
-    void SetOverride(LPCWSTR name, COLORREF color)
+    // "SHColor" of the given size: entry i in bytes 4i..4i+3.
+    void SetScheme(size_t bytes, DWORD type = REG_BINARY)
     {
-        std::vector<BYTE> data(4);
-        memcpy(data.data(), &color, 4);
-        SetValue(name, REG_DWORD, data);
+        std::vector<BYTE> data(bytes);
+        for (size_t i = 0; i < bytes; i++) data[i] = (BYTE)(Entry((int)(i / 4)) >> (8 * (i % 4)));
+        SetValue(L"SHColor", type, data.data(), bytes);
     }
+
+    void SetOverride(LPCWSTR name, COLORREF color) { SetValue(name, REG_DWORD, &color, sizeof color); }
 
     void ExpectColors(COLORREF text, COLORREF separator, COLORREF highlight, COLORREF highlightText)
     {
-        EXPECT_EQ(TextColor, text);
-        EXPECT_EQ(SeparatorColor, separator);
-        EXPECT_EQ(HighlightColor, highlight);
-        EXPECT_EQ(HighlightTextColor, highlightText);
+        EXPECT_EQ(std::vector<COLORREF>({TextColor, SeparatorColor, HighlightColor, HighlightTextColor}),
+                  std::vector<COLORREF>({text, separator, highlight, highlightText}));
     }
 
     // The pen and brush are alive and carry the loaded colours.
@@ -106,10 +82,13 @@ protected:
         EXPECT_EQ(brush.lbColor, HighlightColor);
     }
 
-    std::vector<COLORREF> saved;
-    HPEN savedPen;
-    HBRUSH savedBrush;
+    const COLORREF saved[4] = {TextColor, SeparatorColor, HighlightColor, HighlightTextColor};
+    const HPEN savedPen = SeparatorPen;
+    const HBRUSH savedBrush = HighlightBrush;
 };
+
+class Theme_Dpi131 : public Theme {};
+class Theme_Hires : public Theme {};
 
 } // namespace
 
@@ -120,78 +99,60 @@ TEST_F(Theme, EntriesAndOverrides)
     ExpectColors(Entry(4), Entry(6), Entry(34), Entry(35));
     ExpectObjectsMatchColors(1);
 
-    {
-        SCOPED_TRACE("override 6 alone");
-        SetOverride(L"6", RGB(1, 2, 3));
-        ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(Entry(4), RGB(1, 2, 3), Entry(34), Entry(35));
-        ExpectObjectsMatchColors(1);
-    }
-    {
-        SCOPED_TRACE("all four overrides");
-        SetOverride(L"4", RGB(4, 4, 4));
-        SetOverride(L"34", RGB(34, 0, 0));
-        SetOverride(L"35", RGB(0, 35, 0));
-        ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(RGB(4, 4, 4), RGB(1, 2, 3), RGB(34, 0, 0), RGB(0, 35, 0));
-        ExpectObjectsMatchColors(1);
-    }
-    {
-        SCOPED_TRACE("an override longer than a colour falls back to the scheme");
-        SetValue(L"34", REG_BINARY, std::vector<BYTE>(8, 0x11));
-        ASSERT_TRUE(LoadThemeColors());
-        EXPECT_EQ(HighlightColor, Entry(34));
-    }
+    SetOverride(L"6", RGB(1, 2, 3));
+    ASSERT_TRUE(LoadThemeColors());
+    ExpectColors(Entry(4), RGB(1, 2, 3), Entry(34), Entry(35));
+    ExpectObjectsMatchColors(1);
+
+    SetOverride(L"4", RGB(4, 4, 4));
+    SetOverride(L"34", RGB(34, 0, 0));
+    SetOverride(L"35", RGB(0, 35, 0));
+    ASSERT_TRUE(LoadThemeColors());
+    ExpectColors(RGB(4, 4, 4), RGB(1, 2, 3), RGB(34, 0, 0), RGB(0, 35, 0));
+    ExpectObjectsMatchColors(1);
+
+    const DWORD eight[2] = {0x111111, 0x111111};   // longer than a colour: the scheme's entry counts
+    SetValue(L"34", REG_BINARY, eight, sizeof eight);
+    ASSERT_TRUE(LoadThemeColors());
+    EXPECT_EQ(HighlightColor, Entry(34));
 }
 
 TEST_F(Theme, WithoutTheSchemeNothingChanges)
 {
-    TextColor = SeparatorColor = HighlightColor = HighlightTextColor = RGB(9, 9, 9);
-    HPEN pen = CreatePen(PS_SOLID, 3, RGB(9, 9, 9));
-    HBRUSH brush = CreateSolidBrush(RGB(9, 9, 9));
-    SeparatorPen = pen;
-    HighlightBrush = brush;
-
+    const COLORREF nine = RGB(9, 9, 9);
+    TextColor = SeparatorColor = HighlightColor = HighlightTextColor = nine;
+    HPEN pen = SeparatorPen = CreatePen(PS_SOLID, 3, nine);
+    HBRUSH brush = HighlightBrush = CreateSolidBrush(nine);
     EXPECT_FALSE(LoadThemeColors());   // no key at all
     SetOverride(L"4", RGB(4, 4, 4));
-    SetOverride(L"6", RGB(6, 6, 6));
     EXPECT_FALSE(LoadThemeColors());   // overrides, but no "SHColor"
-
-    ExpectColors(RGB(9, 9, 9), RGB(9, 9, 9), RGB(9, 9, 9), RGB(9, 9, 9));
-    EXPECT_EQ(SeparatorPen, pen);
-    EXPECT_EQ(HighlightBrush, brush);
-    EXPECT_EQ(GetObjectType(pen), (DWORD)OBJ_PEN);
-    EXPECT_EQ(GetObjectType(brush), (DWORD)OBJ_BRUSH);
+    ExpectColors(nine, nine, nine, nine);
+    EXPECT_TRUE(SeparatorPen == pen && GetObjectType(pen) == OBJ_PEN);
+    EXPECT_TRUE(HighlightBrush == brush && GetObjectType(brush) == OBJ_BRUSH);
 }
 
 TEST_F(Theme, SchemeOfUnusualSizeOrType)
 {
-    {
-        SCOPED_TRACE("short: entries beyond its end are black");
-        SetScheme(30);   // entries 0..6 and half of 7
+    const struct {
+        const char *name;
+        size_t bytes;
+        DWORD type;
+        COLORREF highlight, highlightText;
+    } cases[] = {
+        {"short: entries beyond its end are black", 30, REG_BINARY, 0, 0},   // entries 0..6, half of 7
+        {"long: its first 144 bytes are the entries", 4000, REG_BINARY, Entry(34), Entry(35)},
+        {"text instead of binary: the bytes count as they are", 144, REG_SZ, Entry(34), Entry(35)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetScheme(c.bytes, c.type);
         ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(Entry(4), Entry(6), 0, 0);
+        ExpectColors(Entry(4), Entry(6), c.highlight, c.highlightText);
         ExpectObjectsMatchColors(1);
     }
-    {
-        SCOPED_TRACE("long: its first 144 bytes are the entries");
-        SetScheme(4000);
-        ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(Entry(4), Entry(6), Entry(34), Entry(35));
-    }
-    {
-        SCOPED_TRACE("text instead of binary: the bytes count as they are");
-        SetScheme(144, REG_SZ);
-        ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(Entry(4), Entry(6), Entry(34), Entry(35));
-    }
-    {
-        SCOPED_TRACE("empty");
-        SetScheme(0);
-        ASSERT_TRUE(LoadThemeColors());
-        ExpectColors(0, 0, 0, 0);
-        ExpectObjectsMatchColors(1);
-    }
+    SetScheme(0);
+    ASSERT_TRUE(LoadThemeColors());
+    ExpectColors(0, 0, 0, 0);
 }
 
 TEST_F(Theme, ReloadsReplaceThePenAndBrush)
@@ -209,9 +170,6 @@ TEST_F(Theme, ReloadsReplaceThePenAndBrush)
         old.push_back(HighlightBrush);
     }
 }
-
-class Theme_Dpi131 : public Theme {};
-class Theme_Hires : public Theme {};
 
 TEST_F(Theme_Dpi131, PenIsOnePixelWide)
 {
