@@ -1,6 +1,7 @@
 // Times LoadBackground for a screen-size watermark and for a 2000 x 1500 custom JPEG.
 // Run from the device's C: drive so that \Windows\ names the device's folder:
 //   background_bench.exe [iterations]
+#include "support/images.h"
 #include "app/nimbra.h"
 #include "look/background.h"
 #include "settings/settingsfile.h"
@@ -32,26 +33,7 @@ static bool WriteImage(const std::wstring &path, const GUID &container, UINT w, 
             BYTE *p = &px[(size_t)y * stride + x * 3];
             p[0] = (BYTE)(x * 255 / w) ^ noise, p[1] = (BYTE)(y * 255 / h), p[2] = (BYTE)((x + y) & 255);
         }
-    IWICImagingFactory *factory = nullptr;
-    IWICStream *stream = nullptr;
-    IWICBitmapEncoder *encoder = nullptr;
-    IWICBitmapFrameEncode *frame = nullptr;
-    IPropertyBag2 *options = nullptr;
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IWICImagingFactory, (void **)&factory)) &&
-              SUCCEEDED(factory->CreateStream(&stream)) &&
-              SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-              SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
-              SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-              SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options)) &&
-              SUCCEEDED(frame->SetSize(w, h)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-              format == GUID_WICPixelFormat24bppBGR &&
-              SUCCEEDED(frame->WritePixels(h, stride, (UINT)px.size(), px.data())) &&
-              SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-    for (IUnknown *u : { (IUnknown *)options, (IUnknown *)frame, (IUnknown *)encoder, (IUnknown *)stream, (IUnknown *)factory })
-        if (u) u->Release();
-    return ok;
+    return WriteEncodedImage(path, container, w, h, px, stride);
 }
 
 struct Timing {

@@ -1,5 +1,6 @@
 // The background picture: decoding, composition of custom images into BackgroundDC and the
 // watermark search. The device's own watermarks are moved aside for each test.
+#include "support/images.h"
 #include "support/testing.h"
 #include "look/background.h"
 #include "settings/settingsfile.h"
@@ -50,26 +51,8 @@ bool WriteBmp(const std::wstring &path, int w, int h, const Pick &pick)
 // PNG and JPEG through the imaging component's encoders.
 bool WriteEncoded(const std::wstring &path, const GUID &container, int w, int h, const Pick &pick)
 {
-    IWICImagingFactory *factory = nullptr;
-    IWICStream *stream = nullptr;
-    IWICBitmapEncoder *encoder = nullptr;
-    IWICBitmapFrameEncode *frame = nullptr;
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     std::vector<unsigned char> px = Pixels(w, h, pick, false);
-    bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IWICImagingFactory, (void **)&factory)) &&
-              SUCCEEDED(factory->CreateStream(&stream)) &&
-              SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-              SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
-              SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-              SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-              SUCCEEDED(frame->SetSize(w, h)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-              format == GUID_WICPixelFormat24bppBGR &&
-              SUCCEEDED(frame->WritePixels(h, (UINT)(px.size() / h), (UINT)px.size(), px.data())) &&
-              SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-    for (IUnknown *u : { (IUnknown *)frame, (IUnknown *)encoder, (IUnknown *)stream, (IUnknown *)factory })
-        if (u) u->Release();
-    return ok;
+    return WriteEncodedImage(path, container, w, h, px, (UINT)(px.size() / h));
 }
 
 void ForEachFile(const std::wstring &pattern, const std::function<void(LPCWSTR)> &f)
