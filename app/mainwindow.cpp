@@ -23,14 +23,6 @@ int ClientWidth;
 // True while the modal settings dialog runs; a second request then only brings it forward.
 static bool SettingsDialogOpen;
 
-static int ScreenHeight()
-{
-    HDC screen = GetDC(nullptr);
-    int height = GetDeviceCaps(screen, VERTRES);
-    ReleaseDC(nullptr, screen);
-    return height;
-}
-
 static LRESULT OnCreate(HWND hwnd)
 {
     // The menu bar is made for the window's own handle: MainWindow is not stored yet.
@@ -41,7 +33,7 @@ static LRESULT OnCreate(HWND hwnd)
     ShellActivateInfo.cbSize = sizeof(ShellActivateInfo);
     MainWindow = hwnd;
     // Read now, so that every later change of the screen height (a rotation) reloads.
-    ScreenHeightSeen = ScreenHeight();
+    ScreenHeightSeen = ScreenCaps(VERTRES);
 
     HDC windowDC = GetDC(hwnd);
     if (!windowDC) return -1;
@@ -135,7 +127,7 @@ static void OnSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam)
         LoadBackground();
         LayoutItems(true);
     }
-    int height = ScreenHeight();
+    int height = ScreenCaps(VERTRES);
     if (height != ScreenHeightSeen) {
         BackgroundDirty = true;
         ScreenHeightSeen = height;
@@ -205,7 +197,6 @@ static LRESULT OnCopyData(const COPYDATASTRUCT *data)
         if (!name || data->cbData % sizeof(WCHAR) || name[units - 1] != 0) return 1;
         return UnloadItemsNamed(name);
     }
-    if (data->dwData == HM_RELOADITEMS) return ReloadAllItems();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The screen background: the user's own image composed into a square, or the system Today
 // watermark from \Windows\. Everything is drawn into BackgroundDC, which the painters copy from.
 #include "look/background.h"
+#include "look/scale.h"
 #include "settings/settingsfile.h"
 #include <algorithm>
 #include <cwchar>
@@ -49,10 +50,7 @@ static void AbandonComposition(HBITMAP image)
 
 static int ScreenSquareSide()
 {
-    HDC screen = GetDC(nullptr);
-    int side = std::max(GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES));
-    ReleaseDC(nullptr, screen);
-    return side;
+    return std::max(ScreenCaps(HORZRES), ScreenCaps(VERTRES));
 }
 
 bool LoadBackground()

@@ -27,13 +27,19 @@ struct TrayUnits {
 static const TrayUnits NormalTrayUnits = {21, 16, 20};
 static const TrayUnits BigTrayUnits = {37, 32, 34};
 
+int ScreenCaps(int index)
+{
+    HDC screen = GetDC(nullptr);
+    int value = GetDeviceCaps(screen, index);
+    ReleaseDC(nullptr, screen);
+    return value;
+}
+
 static int ScaleLength(ScreenDensity &density, int length)
 {
     if (!density.read) {
         density.read = true;
-        HDC screen = GetDC(nullptr);
-        density.pixelsPerInch = GetDeviceCaps(screen, density.capability);
-        ReleaseDC(nullptr, screen);
+        density.pixelsPerInch = ScreenCaps(density.capability);
     }
     // Division truncates toward zero, so ScaleY(-n) == -ScaleY(n). The product is formed in
     // 64 bits so that no length, however absurd, overflows.

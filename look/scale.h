@@ -10,5 +10,7 @@ extern int IconPitch;    // distance between strip icons in pixels; set by Compu
 // (read once per process, truncated toward zero).
 int ScaleX(int length);
 int ScaleY(int length);
+// One of the screen's device capabilities (HORZRES, VERTRES, LOGPIXELSY, ...), read now.
+int ScreenCaps(int index);
 // Sets TrayHeight, IconSize and IconPitch from AppSettings.BigTray.
 void ComputeTrayMetrics();

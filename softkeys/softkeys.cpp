@@ -4,6 +4,7 @@
 #include "softkeys/softkeys.h"
 #include "app/mainwindow.h"
 #include "items/itemhost.h"
+#include "look/scale.h"
 
 HWND MenuBar = nullptr;
 WCHAR LeftKeyText[32];
@@ -32,9 +33,7 @@ void FitMainWindow()
     if (MenuBar && GetWindowRect(MenuBar, &bar)) {
         limit = bar.top;
     } else {
-        HDC screen = GetDC(nullptr);
-        limit = GetDeviceCaps(screen, VERTRES);
-        ReleaseDC(nullptr, screen);
+        limit = ScreenCaps(VERTRES);
     }
     ViewHeight = limit - window.top;
     if (window.bottom == limit) return;

@@ -240,17 +240,18 @@ TEST_F(MainWindow_Screen, DestructionReleasesEveryGdiObjectAndEndsTheLoop)
     HPEN pen = SeparatorPen;
     HBRUSH brush = HighlightBrush;
     HBITMAP bitmap = BackgroundBitmap;
-    ASSERT_TRUE(dc);
+    // The device's colour scheme gives the screen a pen and a brush.
+    ASSERT_TRUE(dc && pen && brush && bitmap);
     DestroyWindow(MainWindow);
     EXPECT_EQ(GetObjectType(dc), 0u);
-    if (pen) { EXPECT_EQ(GetObjectType(pen), 0u); }
-    if (brush) { EXPECT_EQ(GetObjectType(brush), 0u); }
+    EXPECT_EQ(GetObjectType(pen), 0u);
+    EXPECT_EQ(GetObjectType(brush), 0u);
     EXPECT_EQ(SeparatorPen, nullptr);
     EXPECT_EQ(HighlightBrush, nullptr);
     EXPECT_EQ(BackgroundDC, nullptr);
     EXPECT_EQ(InitialDCBitmap, nullptr);
     // The bitmap outlives the window: the message loop deletes it after the quit message.
-    if (bitmap) { EXPECT_EQ(GetObjectType(bitmap), (DWORD)OBJ_BITMAP); }
+    EXPECT_EQ(GetObjectType(bitmap), (DWORD)OBJ_BITMAP);
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     MainWindow = nullptr;
