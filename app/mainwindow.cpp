@@ -1,6 +1,6 @@
 // MainWindow: the full-screen window that paints the background, holds ItemHost and the
-// icon strip, and receives every request from outside. Owns MainWindow, ShellActivateInfo,
-// ScreenHeightSeen and ClientWidth.
+// icon strip, and receives every request from outside. Owns MainWindow, ShellActivateInfo
+// and ScreenHeightSeen.
 #include "app/mainwindow.h"
 #include "app/app.h"
 #include "items/itemhost.h"
@@ -18,7 +18,6 @@
 HWND MainWindow;
 SHACTIVATEINFO ShellActivateInfo;
 int ScreenHeightSeen;
-int ClientWidth;
 
 // True while the modal settings dialog runs; a second request then only brings it forward.
 static bool SettingsDialogOpen;
@@ -35,21 +34,13 @@ static LRESULT OnCreate(HWND hwnd)
     // Read now, so that every later change of the screen height (a rotation) reloads.
     ScreenHeightSeen = ScreenCaps(VERTRES);
 
-    HDC windowDC = GetDC(hwnd);
-    if (!windowDC) return -1;
-    BackgroundDC = CreateCompatibleDC(windowDC);
-    if (!BackgroundDC) {
-        ReleaseDC(hwnd, windowDC);
-        return -1;
-    }
+    if (!CreateBackgroundDC(hwnd)) return -1;
     BackgroundDirty = true;
     if (!LoadBackground()) {
         MessageBoxW(GetDesktopWindow(), L"Failed to load System Today-Watermark!", L"Nimbra",
                     MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
-        ReleaseDC(hwnd, windowDC);
         return -1;
     }
-    ReleaseDC(hwnd, windowDC);
 
     HWND host = CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, AppInstance, nullptr);
@@ -69,24 +60,9 @@ static void OnDestroy()
         DestroyWindow(MenuBar);
         MenuBar = nullptr;
     }
-    if (SeparatorPen) {
-        DeleteObject(SeparatorPen);
-        SeparatorPen = nullptr;
-    }
-    if (HighlightBrush) {
-        DeleteObject(HighlightBrush);
-        HighlightBrush = nullptr;
-    }
-    if (BackgroundDC) {
-        // The context gets its initial bitmap back before it goes; BackgroundBitmap itself is
-        // deleted by the message loop after the quit message.
-        if (InitialDCBitmap) {
-            SelectObject(BackgroundDC, InitialDCBitmap);
-            InitialDCBitmap = nullptr;
-        }
-        DeleteDC(BackgroundDC);
-        BackgroundDC = nullptr;
-    }
+    FreeThemeObjects();
+    // BackgroundBitmap itself is deleted by the message loop after the quit message.
+    FreeBackgroundDC();
     PostQuitMessage(0);
 }
 

@@ -6,6 +6,7 @@
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "look/background.h"
+#include "look/scale.h"
 #include "look/theme.h"
 #include "settings/settingsfile.h"
 #include "softkeys/softkeys.h"
@@ -128,10 +129,7 @@ int RunMessageLoop()
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                if (BackgroundBitmap) {
-                    DeleteObject(BackgroundBitmap);
-                    BackgroundBitmap = nullptr;
-                }
+                FreeBackgroundBitmap();
                 CoUninitialize();
                 return 1;
             }
@@ -149,6 +147,7 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 
     AppSettings.PluginList[0] = 0;
     LoadSettings();
+    ComputeTrayMetrics();
 
     // The configured title tells instances apart: copies with other titles run side by side.
     HWND running = FindWindowW(MAIN_WINDOW_CLASS, AppSettings.Title);

@@ -2,7 +2,7 @@
 // Run from the device's C: drive so that \Windows\ names the device's folder:
 //   background_bench.exe [iterations]
 #include "support/images.h"
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 #include "look/background.h"
 #include "settings/settingsfile.h"
 #include <wincodec.h>

@@ -2,8 +2,6 @@
 // between them, polls the items' heights and answers the items' messages to their parent.
 // Owns the layout values declared in items/itemhost.h.
 #include "items/itemhost.h"
-#include "app/app.h"
-#include "app/mainwindow.h"
 #include "items/items.h"
 #include "items/navigation.h"
 #include "look/background.h"
@@ -12,6 +10,7 @@
 #include "settings/settingsfile.h"
 
 HWND ItemHost;
+int ClientWidth;
 int ViewHeight;
 int ContentHeight;
 bool ScrollBarShown;

@@ -1,9 +1,10 @@
 // ItemHost: the child window of MainWindow that parents every item window.
 // Globals defined in items/itemhost.cpp.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern HWND ItemHost;          // stored in its WM_CREATE
+extern int ClientWidth;        // width of MainWindow's client area; written by MainWindow
 extern int ViewHeight;         // height of ItemHost in pixels
 extern int ContentHeight;      // height of the stacked items, gaps included
 extern bool ScrollBarShown;    // the vertical scroll bar is set up

@@ -2,8 +2,6 @@
 // Today screen, loading the plug-in DLLs and their windows, and tearing them down again.
 // Owns Items, ItemCount, StaticItem and PluginListChanged.
 #include "items/items.h"
-#include "app/app.h"
-#include "app/mainwindow.h"
 #include "items/itemhost.h"
 #include "items/navigation.h"
 #include "settings/settingsfile.h"

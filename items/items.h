@@ -1,7 +1,7 @@
 // The hosted items: one record per item listed in PluginList. Globals defined in
 // items/items.cpp; the record block is owned there and freed only by UnloadAllItems.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 #include "items/todayitem.h"
 
 struct HostedItem : TODAYLISTITEM {

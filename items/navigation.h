@@ -1,6 +1,6 @@
 // Selection and keyboard navigation. Globals defined in items/navigation.cpp.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern int SelectedItem;   // index in Items, ItemCount for the strip, -1 for none
 extern int SelectedIcon;   // index in IconTable, -1 for none

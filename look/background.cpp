@@ -33,10 +33,34 @@ static void ReleaseBackgroundBitmap()
         SelectObject(BackgroundDC, InitialDCBitmap);
         InitialDCBitmap = nullptr;
     }
-    if (BackgroundBitmap) {
-        DeleteObject(BackgroundBitmap);
-        BackgroundBitmap = nullptr;
+    FreeBackgroundBitmap();
+}
+
+bool CreateBackgroundDC(HWND window)
+{
+    HDC windowDC = GetDC(window);
+    if (!windowDC) return false;
+    BackgroundDC = CreateCompatibleDC(windowDC);
+    ReleaseDC(window, windowDC);
+    return BackgroundDC != nullptr;
+}
+
+void FreeBackgroundDC()
+{
+    if (!BackgroundDC) return;
+    if (InitialDCBitmap) {
+        SelectObject(BackgroundDC, InitialDCBitmap);
+        InitialDCBitmap = nullptr;
     }
+    DeleteDC(BackgroundDC);
+    BackgroundDC = nullptr;
+}
+
+void FreeBackgroundBitmap()
+{
+    if (!BackgroundBitmap) return;
+    DeleteObject(BackgroundBitmap);
+    BackgroundBitmap = nullptr;
 }
 
 // A square that could not be built shows nothing usable: drop it and forget the image's

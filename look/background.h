@@ -1,7 +1,8 @@
-// The screen background held in BackgroundDC. Globals defined in look/background.cpp;
-// BackgroundDC itself is created and deleted by MainWindow.
+// The screen background held in BackgroundDC. Globals defined in look/background.cpp and
+// owned there: MainWindow's creation and destruction and the end of the message loop call the
+// routines below that make and free them.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern HDC BackgroundDC;              // memory DC holding the background, MainWindow client coordinates
 extern HBITMAP BackgroundBitmap;      // the bitmap selected into BackgroundDC; owned here
@@ -10,6 +11,12 @@ extern WCHAR LoadedImagePath[MAX_PATH]; // the image file now shown (cache key)
 extern bool BackgroundDirty;          // the next LoadBackground reloads
 extern bool CustomBackground;         // SetBackgroundBitmap composes a custom image
 
+// Makes BackgroundDC, compatible with window's device context; false when it cannot.
+bool CreateBackgroundDC(HWND window);
+// Gives BackgroundDC its initial bitmap back and deletes it (BackgroundBitmap stays).
+void FreeBackgroundDC();
+// Deletes BackgroundBitmap; called once the context that held it is gone.
+void FreeBackgroundBitmap();
 // Reloads the background when BackgroundDirty is set. False only when neither the custom
 // image nor any watermark could be loaded.
 bool LoadBackground();

@@ -1,6 +1,6 @@
 // Display scaling and the icon strip metrics. Globals defined in look/scale.cpp.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern int TrayHeight;   // height of the icon strip in pixels; set by ComputeTrayMetrics
 extern int IconSize;     // side of a strip icon in pixels; set by ComputeTrayMetrics

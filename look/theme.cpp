@@ -60,6 +60,14 @@ static void ReplaceThemeObjects()
     HighlightBrush = CreateSolidBrush(HighlightColor);
 }
 
+void FreeThemeObjects()
+{
+    if (SeparatorPen) DeleteObject(SeparatorPen);
+    SeparatorPen = nullptr;
+    if (HighlightBrush) DeleteObject(HighlightBrush);
+    HighlightBrush = nullptr;
+}
+
 bool LoadThemeColors()
 {
     HKEY key = nullptr;

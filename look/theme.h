@@ -1,7 +1,8 @@
 // Theme colours of the shell's colour scheme and the GDI objects made from them.
-// Globals defined in look/theme.cpp; replaced only by LoadThemeColors, deleted by MainWindow.
+// Globals defined in look/theme.cpp; replaced only by LoadThemeColors, deleted by
+// FreeThemeObjects when MainWindow goes.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern COLORREF TextColor;           // scheme entry 4
 extern COLORREF SeparatorColor;      // scheme entry 6
@@ -16,3 +17,5 @@ constexpr DWORD COLOR_SCHEME_ENTRIES = 36;
 
 // Reads "SHColor" and its overrides; replaces pen and brush. False when nothing was read.
 bool LoadThemeColors();
+// Deletes the pen and the brush.
+void FreeThemeObjects();

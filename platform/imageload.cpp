@@ -1,7 +1,7 @@
 // SHLoadImageFile. On the device the shell decodes BMP, JPEG, GIF and PNG into a
 // device-dependent bitmap; here the Windows Imaging Component decodes and GDI makes the bitmap.
 #define PLATFORM_IMPLEMENTATION
-#include "app/nimbra.h"
+#include "platform/aygshell.h"
 #include <wincodec.h>
 
 // A damaged header can claim any size; refuse what no screen could use rather than ask GDI

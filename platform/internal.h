@@ -1,6 +1,7 @@
 // Shared between the desktop stand-ins in platform/ only; the program never includes it.
 #pragma once
-#include "app/nimbra.h"
+#include "platform/aygshell.h"
+#include "platform/text.h"
 
 // ---- Shell geometry (windows.cpp) -------------------------------------------------------
 // Height in pixels of the shell's navigation bar at the screen's density.

@@ -4,12 +4,13 @@
 // Icons
 #define IDI_NIMBRA          101
 
-// Menu bar template and menu
-#define IDR_MENUBAR         102
-
 // Strings
 #define IDS_PHONE           103
 #define IDS_CONTACTS        104
 
 // Dialog templates
 #define IDD_SETTINGS        134
+
+// Commands
+#define IDM_LEFTKEY         32970
+#define IDM_RIGHTKEY        32971

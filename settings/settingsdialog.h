@@ -1,5 +1,5 @@
 // The tabbed settings dialog.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,9 +1,6 @@
 // settings.ini: UTF-16 LE with a byte-order mark, one "key = value" line per setting, each
 // ended by a lone line feed. Read once at start-up, rewritten whole when the dialog's OK saves.
 #include "settings/settingsfile.h"
-#include "app/app.h"
-#include "app/mainwindow.h"
-#include "look/scale.h"
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -53,7 +50,6 @@ void ApplySetting(LPCWSTR key, LPCWSTR value)
             CopySettingText(AppSettings.Background, BACKGROUND_CAPACITY, value);
         } else if (key[1] == L'i') {
             AppSettings.BigTray = SettingInteger(value);
-            ComputeTrayMetrics();
         }
         break;
     }
@@ -102,7 +98,6 @@ void LoadSettings()
     AppSettings.Background[0] = 0;
     AppSettings.EnableBackground = 0;
     CopyText(AppSettings.Title, DEFAULT_TITLE);
-    ComputeTrayMetrics();
 
     HANDLE file = CreateFileW(SettingsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -110,7 +105,6 @@ void LoadSettings()
         ReadSettingsFile(file);
         CloseHandle(file);
     }
-    if (MainWindow) SetWindowTextW(MainWindow, AppSettings.Title);
 }
 
 // One piece of the file, its whole length in one write. False when the write fell short.
@@ -152,28 +146,14 @@ bool WriteSettingsFile(HANDLE file)
            WriteFlagLine(file, L"BigTray = ", AppSettings.BigTray);
 }
 
-static int IsChecked(HWND page, int control)
-{
-    return SendDlgItemMessageW(page, control, BM_GETCHECK, 0, 0) != 0 ? 1 : 0;
-}
-
-// Takes the title and the three check boxes from the pages into AppSettings.
-static void TakeSettingsFromPages(HWND pluginsPage, HWND settingsPage)
-{
-    GetDlgItemTextW(settingsPage, IDC_TITLE, AppSettings.Title, TITLE_CAPACITY);
-    AppSettings.EnableBackground = IsChecked(pluginsPage, IDC_USE_BACKGROUND);
-    AppSettings.DisableCommandBar = IsChecked(settingsPage, IDC_DISABLE_COMMANDBAR);
-    AppSettings.BigTray = IsChecked(settingsPage, IDC_BIG_TRAY);
-}
-
 // The old file is replaced only by a complete new one: the new content goes to
 // settings.ini.new, which is moved over settings.ini once every write has succeeded. Any
 // failure leaves the old file untouched and removes the new one. When the new file cannot
-// even be created nothing is taken from the pages; after that the running screen follows the
-// user's choices even if the file could not be written.
-// writeContent fills the new file; SaveSettings passes WriteSettingsFile, the tests a writer
+// even be created nothing changes; after that the running screen follows the user's choices
+// even if the file could not be written.
+// writeContent fills the new file; StoreSettings passes WriteSettingsFile, the tests a writer
 // that fails part-way, as a full disk would.
-void SaveSettingsWith(HWND pluginsPage, HWND settingsPage, bool (*writeContent)(HANDLE file))
+bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
 {
     WCHAR newPath[MAX_PATH + NEW_FILE_SUFFIX_LENGTH];
     CopyText(newPath, SettingsPath);
@@ -181,20 +161,20 @@ void SaveSettingsWith(HWND pluginsPage, HWND settingsPage, bool (*writeContent)(
 
     HANDLE file = CreateFileW(newPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return false;
 
-    TakeSettingsFromPages(pluginsPage, settingsPage);
+    AppSettings = next;
     bool whole = writeContent(file);
     whole = FlushFileBuffers(file) && whole;
     whole = CloseHandle(file) && whole;
-    ComputeTrayMetrics();
 
     if (whole && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return;
+        return true;
     DeleteFileW(newPath);
+    return true;
 }
 
-void SaveSettings(HWND pluginsPage, HWND settingsPage)
+bool StoreSettings(const Settings &next)
 {
-    SaveSettingsWith(pluginsPage, settingsPage, WriteSettingsFile);
+    return StoreSettingsWith(next, WriteSettingsFile);
 }

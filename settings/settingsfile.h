@@ -1,7 +1,7 @@
 // The settings file and the in-memory settings. AppSettings is defined in
-// settings/settingsfile.cpp; written by LoadSettings, SaveSettings and the settings pages.
+// settings/settingsfile.cpp; written by LoadSettings, StoreSettings and the settings pages.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 constexpr size_t TITLE_CAPACITY = MAX_PATH;        // characters, terminator included
 constexpr size_t BACKGROUND_CAPACITY = MAX_PATH;
@@ -18,17 +18,13 @@ struct Settings {
 
 extern Settings AppSettings;
 
-// Control ids that SaveSettings reads on the settings pages.
-constexpr int IDC_USE_BACKGROUND = 1006;   // "Use custom background", on PluginsPage
-constexpr int IDC_TITLE = 1007;            // title edit box, on SettingsPage
-constexpr int IDC_DISABLE_COMMANDBAR = 1009; // "Disable Command Bar", on SettingsPage
-constexpr int IDC_BIG_TRAY = 1010;         // "Big TrayIcons", on SettingsPage
-
 #define SETTINGS_FILE_NAME L"settings.ini"
 
 // Reads SettingsPath into AppSettings (Title, Background and EnableBackground reset first).
+// The caller recomputes what follows from the values (the strip metrics, the caption).
 void LoadSettings();
 // Applies one parsed line; looks only at the key's first one or two characters.
 void ApplySetting(LPCWSTR key, LPCWSTR value);
-// Writes AppSettings and the pages' controls to SettingsPath.
-void SaveSettings(HWND pluginsPage, HWND settingsPage);
+// Makes next the settings and writes them to SettingsPath; the old file is replaced only by a
+// complete new one. False, with AppSettings unchanged, when the new file cannot be created.
+bool StoreSettings(const Settings &next);

@@ -1,17 +1,11 @@
-// The menu bar and the soft keys: owns MenuBar, the soft-key texts and paths, SoftKeysEdited.
+// The menu bar and the soft keys: owns MenuBar and SoftKeysEdited.
 // The menu bar and the key programs arrive with the soft-key work; until then there is no
 // menu bar and MainWindow reaches the bottom of the screen.
 #include "softkeys/softkeys.h"
-#include "app/mainwindow.h"
 #include "items/itemhost.h"
 #include "look/scale.h"
 
 HWND MenuBar = nullptr;
-WCHAR LeftKeyText[32];
-WCHAR LeftKeyPath[MAX_PATH];
-WCHAR RightKeyText[32];
-WCHAR RightKeyPath[MAX_PATH];
-LPCWSTR RightKeyParams = nullptr;
 bool SoftKeysEdited = false;
 
 void ReadSoftKeys() {}

@@ -1,10 +1,9 @@
-// The icon table and IconStrip: owns IconStrip, IconStripShown and LastVisibleIcon.
+// The icon table and IconStrip: owns IconStrip and IconStripShown.
 // Icon registration arrives with the icon strip work; until then no icon is accepted.
 #include "tray/tray.h"
 
 HWND IconStrip = nullptr;
 bool IconStripShown = false;
-int LastVisibleIcon = -1;
 
 LRESULT CALLBACK IconStripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {

@@ -1,10 +1,9 @@
 // The notification icon strip. Globals defined in tray/icontable.cpp.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 
 extern HWND IconStrip;          // the strip window, null when no icon is registered
 extern bool IconStripShown;     // IconStrip exists
-extern int LastVisibleIcon;     // leftmost icon drawn by the last paint
 
 LRESULT CALLBACK IconStripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // HM_NOTIFYICON: add, modify or delete an icon. Answers 1, 0 (with last error) or 2.

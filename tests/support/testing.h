@@ -1,7 +1,7 @@
 // Shared test helpers: message pumping with deadlines, files and registry of the emulated
 // device. Timers in the program are real, so tests pump until a condition or a deadline.
 #pragma once
-#include "app/nimbra.h"
+#include "base/nimbra.h"
 #include <functional>
 #include <string>
 #include <vector>

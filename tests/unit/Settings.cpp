@@ -2,9 +2,6 @@
 // that never destroys the old file.
 #include "support/testing.h"
 #include "settings/settingsfile.h"
-#include "app/app.h"
-#include "app/mainwindow.h"
-#include "look/scale.h"
 #include <string>
 #include <vector>
 
@@ -12,7 +9,7 @@ using namespace std::string_literals;
 
 // Internal to the settings file: the content writer, and the save with a given writer.
 bool WriteSettingsFile(HANDLE file);
-void SaveSettingsWith(HWND pluginsPage, HWND settingsPage, bool (*writeContent)(HANDLE file));
+bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file));
 
 namespace {
 
@@ -34,13 +31,11 @@ void ExpectSettings(const Settings &want)
 }
 
 // Every test gets its own folder and SettingsPath, and leaves the program's globals as found.
-// Two plain windows stand in for the dialog's pages, with the four controls SaveSettings reads.
 class Settings_Load : public testing::Test {
 protected:
     void SetUp() override
     {
         CopyText(savedPath, SettingsPath);
-        MainWindow = nullptr;
         WCHAR temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"nimbra-settings-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -50,40 +45,28 @@ protected:
         newPath = path + L".new";
         CopyText(SettingsPath, path.c_str());
         AppSettings = Settings{L"Start", L"", L"", 0, 0, 0};
-
-        for (HWND *page : {&pluginsPage, &settingsPage})
-            *page = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
-        const std::pair<HWND, int> controls[] = {{pluginsPage, IDC_USE_BACKGROUND}, {settingsPage, IDC_TITLE},
-                                                 {settingsPage, IDC_DISABLE_COMMANDBAR}, {settingsPage, IDC_BIG_TRAY}};
-        for (auto [page, id] : controls) {
-            const bool edit = id == IDC_TITLE;
-            ASSERT_TRUE(CreateWindowExW(0, edit ? L"EDIT" : L"BUTTON", L"", WS_CHILD | (edit ? ES_AUTOHSCROLL : BS_AUTOCHECKBOX),
-                                        0, 0, 100, 20, page, (HMENU)(INT_PTR)id, nullptr, nullptr));
-        }
     }
 
     void TearDown() override
     {
-        DestroyWindow(pluginsPage);
-        DestroyWindow(settingsPage);
         DeleteFileW(path.c_str());
         DeleteFileW(newPath.c_str());
         RemoveDirectoryW(newPath.c_str());
         RemoveDirectoryW(folder.c_str());
         AppSettings = savedSettings;
         CopyText(SettingsPath, savedPath);
-        MainWindow = savedMainWindow;
-        ComputeTrayMetrics();
     }
 
+    // The settings the dialog hands over: AppSettings with the title and the three flags.
     void SetPages(LPCWSTR title, bool background, bool noCommandBar, bool bigTray)
     {
-        SetDlgItemTextW(settingsPage, IDC_TITLE, title);
-        CheckDlgButton(pluginsPage, IDC_USE_BACKGROUND, background ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(settingsPage, IDC_DISABLE_COMMANDBAR, noCommandBar ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(settingsPage, IDC_BIG_TRAY, bigTray ? BST_CHECKED : BST_UNCHECKED);
+        pending = AppSettings;
+        CopyText(pending.Title, title);
+        pending.EnableBackground = background;
+        pending.DisableCommandBar = noCommandBar;
+        pending.BigTray = bigTray;
     }
-    void Save() { SaveSettings(pluginsPage, settingsPage); }
+    void Save() { EXPECT_TRUE(StoreSettings(pending)); }
     void LoadBytes(const std::vector<unsigned char> &bytes)
     {
         ASSERT_TRUE(WriteFileBytes(path, bytes));
@@ -93,9 +76,8 @@ protected:
     bool Exists(const std::wstring &p) const { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     const Settings savedSettings = AppSettings;
-    const HWND savedMainWindow = MainWindow;
     WCHAR savedPath[MAX_PATH];
-    HWND pluginsPage = nullptr, settingsPage = nullptr;
+    Settings pending = {};
     std::wstring folder, path, newPath;
     const std::vector<unsigned char> old = Utf16(L"Plugins = 1::Old::\nTitle = Old\n");
 };
@@ -112,12 +94,11 @@ TEST_F(Settings_Load, KeysMatchOnFirstLettersAndNumbersConvert)
     EXPECT_EQ(AppSettings.EnableBackground, 3);
     EXPECT_EQ(AppSettings.DisableCommandBar, 0);
     EXPECT_EQ(AppSettings.BigTray, -12);   // from "Bigger", not from "bigtray" or "Box"
-    EXPECT_EQ(TrayHeight, ScaleY(37));
 
     LoadText(L"Title = \nPlugins = \nBigTray = 0\n");   // empty values are taken as such
     EXPECT_STREQ(AppSettings.Title, L"");
     EXPECT_STREQ(AppSettings.PluginList, L"");
-    EXPECT_EQ(TrayHeight, ScaleY(21));
+    EXPECT_EQ(AppSettings.BigTray, 0);
 }
 
 TEST_F(Settings_Load, DamagedFilesGiveDefaultsOrTheLinesBeforeTheDamage)
@@ -252,7 +233,6 @@ TEST_F(Settings_Save, FailedSaveKeepsTheOldFile)
         const bool create = failure[0] == 'c', write = failure[0] == 'w';
         ASSERT_TRUE(WriteFileBytes(path, old));
         AppSettings = Settings{L"Old", L"1::Old::", L"", 0, 0, 0};
-        ComputeTrayMetrics();
         const Settings before = AppSettings;
         SetPages(L"New", true, true, true);
         if (create) {
@@ -262,7 +242,7 @@ TEST_F(Settings_Save, FailedSaveKeepsTheOldFile)
         HANDLE holder = failure[0] != 'r' ? INVALID_HANDLE_VALUE
                                           : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                         nullptr, OPEN_EXISTING, 0, nullptr);
-        SaveSettingsWith(pluginsPage, settingsPage, write ? WriteAllThenFail : WriteSettingsFile);
+        EXPECT_EQ(StoreSettingsWith(pending, write ? WriteAllThenFail : WriteSettingsFile), !create);
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         EXPECT_EQ(ReadFileBytes(path), old);
         if (create) {
@@ -272,7 +252,6 @@ TEST_F(Settings_Save, FailedSaveKeepsTheOldFile)
             EXPECT_FALSE(Exists(newPath));
             ExpectSettings(Settings{L"New", L"1::Old::", L"", 1, 1, 1});
         }
-        EXPECT_EQ(TrayHeight, ScaleY(create ? 21 : 37));
     }
 
     // The real writer reports a failed write: here the handle has no write access.

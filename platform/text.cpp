@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "platform/text.h"
 
 size_t TextLength(const WCHAR *text, size_t cap)
 {
