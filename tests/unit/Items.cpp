@@ -1,88 +1,71 @@
 // The hosted item records: parsing the plug-in list, loading and unloading the probe item,
 // and surviving items that fail in every way the contract allows.
 #include "unit/ItemFixture.h"
+#include "items/navigation.h"
 #include <algorithm>
-#include <atomic>
 #include <thread>
+#include <type_traits>
 
 using namespace std::string_literals;
+using Ints = std::vector<int>;
+using Lines = std::vector<std::wstring>;
 
-namespace {
-
-// The names ParsePluginList finds in list; a list without names allocates no records.
-std::vector<std::wstring> Parsed(const wchar_t *list)
-{
-    UnloadAllItems();
-    EXPECT_TRUE(ParsePluginList(list)) << Narrow(list);
-    std::vector<std::wstring> names;
-    for (UINT i = 0; i < ItemCount; i++) names.push_back(Items[i].szName);
-    if (!ItemCount) {
-        EXPECT_EQ(Items, &StaticItem) << Narrow(list);
-    }
-    UnloadAllItems();
-    return names;
-}
-
-using Names_ = std::vector<std::wstring>;
-
-} // namespace
+// The options dialog procedure's parameters carry pointers on 64-bit.
+static_assert(std::is_same_v<PFNCUSTOMOPTIONSDLGPROC, BOOL(CALLBACK *)(HWND, UINT, WPARAM, LPARAM)>);
 
 TEST(Items, ParsesCountThenNames)
 {
     const std::wstring longest(31, L'L'), tooLong(32, L'T');
-    const std::pair<std::wstring, Names_> cases[] = {
+    const std::pair<std::wstring, Lines> cases[] = {
         {L"3::Alpha::Beta::Gamma::", {L"Alpha", L"Beta", L"Gamma"}},
         {L"1::Alpha::Beta::", {L"Alpha"}},
-        {L"3::Alpha::", {L"Alpha", L"", L""}},
         {L" \t+2::A::B::tail", {L"A", L"B"}},
         {L"2x::A::B", {L"A", L""}},   // text after the last "::" is no name
         {L"3::" + longest + L"::" + tooLong + L"::Beta::", {longest, L"", L"Beta"}},   // too long: left empty
-        {L"", {}}, {L"Alpha", {}}, {L"0::Alpha::", {}}, {L"none::Alpha::", {}}, {L"::Alpha::", {}},
+        {L"", {}}, {L"Alpha", {}}, {L"0::Alpha::", {}}, {L"none::Alpha::", {}},
     };
-    for (const auto &c : cases) EXPECT_EQ(Parsed(c.first.c_str()), c.second) << Narrow(c.first);
-}
-
-TEST(Items, ImpossibleCountsAllocateNothingAndHugeOnesAreCapped)
-{
-    UnloadAllItems();
-    // The largest count whose records still fit a 32-bit size, and the next one.
-    const unsigned long long fits = 0xFFFFFFFFULL / sizeof(HostedItem);
-    for (std::wstring count : {L"-2"s, L"-99999999999"s, L"99999999999"s, std::to_wstring(fits + 1)}) {
-        EXPECT_FALSE(ParsePluginList((count + L"::Alpha::").c_str())) << Narrow(count);
-        EXPECT_EQ(ItemCount, 0u);
-        EXPECT_EQ(Items, &StaticItem);
-    }
-    for (std::wstring count : {L"100000"s, std::to_wstring(fits)}) {
-        ASSERT_TRUE(ParsePluginList((count + L"::Alpha::").c_str()));
-        EXPECT_EQ(ItemCount, MAX_HOSTED_ITEMS);
-        EXPECT_STREQ(Items[0].szName, L"Alpha");
-        EXPECT_STREQ(Items[MAX_HOSTED_ITEMS - 1].szName, L"");
+    for (const auto &c : cases) {
+        EXPECT_TRUE(ParsePluginList(c.first.c_str()));
+        Lines names;
+        for (UINT i = 0; i < ItemCount; i++) names.push_back(Items[i].szName);
+        EXPECT_EQ(names, c.second) << Narrow(c.first);
+        EXPECT_EQ(Items == &StaticItem, c.second.empty());
         UnloadAllItems();
     }
 }
 
+TEST(Items, ImpossibleCountsAllocateNothingAndHugeOnesAreCapped)
+{
+    const unsigned long long fits = 0xFFFFFFFFULL / sizeof(HostedItem);   // the most a 32-bit size holds
+    for (std::wstring count : {L"-2"s, L"-99999999999"s, L"99999999999"s, std::to_wstring(fits + 1)}) {
+        EXPECT_FALSE(ParsePluginList((count + L"::Alpha::").c_str())) << Narrow(count);
+        EXPECT_EQ(Items, &StaticItem);
+    }
+    ASSERT_TRUE(ParsePluginList((std::to_wstring(fits) + L"::Alpha::").c_str()));
+    EXPECT_EQ(ItemCount, MAX_HOSTED_ITEMS);
+    EXPECT_STREQ(Items[0].szName, L"Alpha");
+    UnloadAllItems();
+}
+
 class Items_Loading : public HostTest {};
 
-TEST_F(Items_Loading, ProbeReceivesTheContractSequence)
+TEST_F(Items_Loading, ProbeIsLoadedShownPolledAndUnloadedInTheContractsOrder)
 {
-    AddItem(L"SeqA", {{PROBE_HEIGHT, 30}});
-    LoadList(L"1::SeqA::");
-    ASSERT_EQ(ItemCount, 1u);
+    AddItem(L"Seq", {{PROBE_HEIGHT, 30}});
+    LoadList(L"1::Seq::");
     HWND window = Items[0].hwndCustom;
     ASSERT_TRUE(window);
     EXPECT_EQ(GetParent(window), ItemHost);
-    EXPECT_STREQ(Items[0].szDLLPath, PROBE_DLL_PATH);
     EXPECT_TRUE(KillTimer(ItemHost, REFRESH_TIMER)) << "the height poll runs after a load";
     UnloadAllItems();
     EXPECT_FALSE(IsWindow(window));
-    // The first layout finds a new content height and lays out once more: queries may repeat.
-    Names_ log = Log(L"SeqA", {L"create", L"show 1", L"clearcache", L"query", L"destroy"});
-    log.erase(std::unique(log.begin(), log.end()), log.end());
-    EXPECT_EQ(log, (Names_{L"create", L"show 1", L"clearcache tli=self", L"query tli=self cyp=30 -> 0",
-                           L"clearcache tli=self", L"destroy"}));
+    Lines log = Log(L"Seq", {L"init", L"show 1", L"clearcache", L"query", L"destroy"});
+    log.erase(std::unique(log.begin(), log.end()), log.end());   // the first layout may ask twice
+    EXPECT_EQ(log, (Lines{L"init cyp=30", L"show 1", L"clearcache tli=self", L"query tli=self cyp=30 -> 0",
+                          L"clearcache tli=self", L"destroy"}));
 }
 
-TEST_F(Items_Loading, LoadRulesLeaveFailingItemsWithoutWindows)
+TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
 {
     AddItem(L"Good");
     AddItem(L"NoDll", {}, nullptr);
@@ -91,44 +74,31 @@ TEST_F(Items_Loading, LoadRulesLeaveFailingItemsWithoutWindows)
     AddItem(L"Refuses", {{PROBE_FAIL_CREATE, 1}});
     AddItem(L"BuiltIn", {{L"Type", 3}});
     AddItem(L"Later", {{L"Type", 5}, {L"Flags", 7}, {L"Options", 1}, {L"Order", 9}, {L"Selectability", 2}});
-    LoadList(L"8::Good::NoDll::Missing::NoExport::Refuses::BuiltIn::Later::::");
-    ASSERT_EQ(ItemCount, 8u);
-    bool windowed[8] = {true, false, false, false, false, false, true, false};
-    for (UINT i = 0; i < 8; i++) EXPECT_EQ(Items[i].hwndCustom != nullptr, windowed[i]) << Narrow(Items[i].szName);
-    EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
-    EXPECT_FALSE(Items[2].hinstDLL);
-    EXPECT_EQ(Items[6].grfFlags, 7u);
-    EXPECT_EQ(Items[6].fOptions, 1);
-    EXPECT_EQ(Items[6].dwOrder, 9u);
-    EXPECT_EQ(Items[6].Selectability, 2u);
-    EXPECT_EQ(Log(L"Refuses", {L"init"}), (Names_{L"init failed"}));
-    ExpectConsistentLayout();
-}
-
-TEST_F(Items_Loading, EnabledItemsAreSwitchedOffWithOneBroadcast)
-{
     AddItem(L"OnA", {{L"Enabled", 1}});
     AddItem(L"OnB", {{L"Enabled", 5}});
-    AddItem(L"Off");
-    LoadList(L"3::OnA::OnB::Off::");
-    EXPECT_EQ(GetValue(L"OnA", L"Enabled"), 0u);
-    EXPECT_EQ(GetValue(L"OnB", L"Enabled"), 0u);
-    EXPECT_EQ(TestMainLog.TodayRefresh, 1);
-    for (UINT i = 0; i < 3; i++) EXPECT_TRUE(Items[i].hwndCustom);
+    SetValue(L"", L"Enabled", 1);   // the Items key itself is no item
+    LoadList(L"10::Good::NoDll::Missing::NoExport::Refuses::BuiltIn::Later::OnA::OnB::::");
+    ASSERT_EQ(ItemCount, 10u);
+    EXPECT_EQ(Tops(), (Ints{0, -1, -1, -1, -1, -1, 21, 42, 63, -1}));
+    EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
+    EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}),
+              (Ints{7, 1, 9, 2}));
+    EXPECT_EQ((Ints{(int)GetValue(L"OnA", L"Enabled"), (int)GetValue(L"OnB", L"Enabled"), (int)GetValue(L"", L"Enabled")}),
+              (Ints{0, 0, 1}));
+    EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
     ReloadItems();
-    EXPECT_EQ(TestMainLog.TodayRefresh, 1) << "nothing to switch off: no broadcast";
+    EXPECT_EQ(TodayRefreshCount, 1) << "nothing to switch off: no broadcast";
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"Enabled");
 }
 
-TEST_F(Items_Loading, SwitchOffBroadcastDoesNotHangOnAHungWindow)
+TEST_F(Items_Loading, SwitchOffBroadcastDoesNotWaitLongForAHungWindow)
 {
-    std::atomic<HWND> hung{nullptr};
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread owner([&] {
-        hung = CreateWindowExW(0, L"ItemsTestMain", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, L"ItemsTestMain", L"hung", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         WaitForSingleObject(release, 20000);   // handles no messages meanwhile
-        DestroyWindow(hung);
     });
-    while (!hung) Sleep(5);
+    while (!FindWindowW(L"ItemsTestMain", L"hung")) Sleep(5);
     AddItem(L"OnA", {{L"Enabled", 1}});
     DWORD start = GetTickCount();
     LoadList(L"1::OnA::");
@@ -140,90 +110,75 @@ TEST_F(Items_Loading, SwitchOffBroadcastDoesNotHangOnAHungWindow)
     EXPECT_TRUE(Items[0].hwndCustom);
 }
 
-TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecord)
+TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThemBack)
 {
     AddItem(L"Twice", {{PROBE_HEIGHT, 30}});
     AddItem(L"Other", {{PROBE_HEIGHT, 40}});
     LoadList(L"3::Twice::Other::Twice::");
-    EXPECT_EQ(Probe.Count(L"Twice"), 2);
     SelectedItem = 1;
-
     EXPECT_EQ(UnloadItemsNamed(L"twice"), 1);   // case matters
     EXPECT_EQ(UnloadItemsNamed((LPCWSTR)(ULONG_PTR)0x10), 1);   // unreadable: nothing
     EXPECT_EQ(Probe.Count(L"Twice"), 2);
     EXPECT_EQ(UnloadItemsNamed(L"Twice"), 1);
-    EXPECT_EQ(Probe.Count(L"Twice"), 0);
-    EXPECT_FALSE(Items[0].hwndCustom || Items[0].hinstDLL || Items[2].hwndCustom || Items[2].hinstDLL);
-    EXPECT_TRUE(Items[1].hwndCustom);
-    EXPECT_STREQ(Items[0].szName, L"Twice");
+    EXPECT_EQ(Tops(), (Ints{-1, 31, -1}));
+    EXPECT_FALSE(Items[0].hinstDLL || Items[2].hinstDLL);
+    EXPECT_STREQ(Items[2].szName, L"Twice");
     EXPECT_EQ(SelectedItem, 1);
     EXPECT_EQ(Log(L"Twice", {L"clearcache", L"destroy"}).size(), 6u);
-
     EXPECT_EQ(ReloadAllItems(), 0);
-    EXPECT_EQ(Probe.Count(L"Twice"), 2);
-    ExpectConsistentLayout();
-    EXPECT_EQ(UnloadItemsNamed(nullptr), 1);   // all
-    EXPECT_EQ(Probe.Count(nullptr), 0);
-    EXPECT_EQ(ItemCount, 3u);
+    EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
+    EXPECT_EQ(UnloadItemsNamed(nullptr), 1);
+    EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
 }
 
 namespace {
-// Dismisses every "Error" box that appears while it lives, keeping its text and whether it
-// had no owner.
-struct ErrorBoxWatcher {
-    std::atomic<bool> stop{false};
-    std::vector<std::wstring> texts;
-    std::vector<bool> ownerless;
-    std::thread thread{[this] {
-        while (!stop) {
-            HWND box = FindWindowW(L"#32770", L"Error");
-            if (!box) { Sleep(20); continue; }
-            std::wstring text;
-            for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                WCHAR buf[128] = {}, cls[32] = {};
-                GetClassNameW(child, cls, 32);
-                GetWindowTextW(child, buf, 128);
-                if (!lstrcmpiW(cls, L"Static") && buf[0]) text = buf;
-            }
-            texts.push_back(text);
-            ownerless.push_back(GetWindow(box, GW_OWNER) == nullptr);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            while (IsWindow(box) && !stop) Sleep(10);
-        }
-    }};
-    ~ErrorBoxWatcher()
-    {
-        stop = true;
-        thread.join();
+// The text of every message box shown while the hook is set, with " (owned)" when it had an
+// owner; each is dismissed at once.
+std::vector<std::wstring> BoxTexts;
+LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
+{
+    WCHAR cls[8] = {}, text[80] = {};
+    HWND box = (HWND)wParam;
+    if (code == HCBT_ACTIVATE && GetClassNameW(box, cls, 8) && !wcscmp(cls, L"#32770")) {
+        GetDlgItemTextW(box, 0xFFFF, text, 80);
+        BoxTexts.push_back(text + std::wstring(GetWindow(box, GW_OWNER) ? L" (owned)" : L""));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
-};
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 } // namespace
 
 TEST_F(Items_Loading, FailedWindowDestructionIsReportedAndUnloadingGoesOn)
 {
-    AddItem(L"Stuck", {{PROBE_FAIL_DESTROY, 1}});
-    AddItem(L"Gone", {{PROBE_FAIL_DESTROY, 2}});
+    AddItem(L"Gone", {{PROBE_FAIL_DESTROY, 1}});
     AddItem(L"Fine");
-    // What this window manager answers for a handle that is already gone.
+    LoadList(L"2::Gone::Fine::");
     HWND gone = CreateWindowExW(0, L"ItemsTestMain", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);
-    SetLastError(0);
-    DestroyWindow(gone);
-    DWORD goneError = GetLastError();
-    WCHAR goneText[64];
-    _snwprintf(goneText, 64, L"DestroyWindow Failed with 0x%08x (%u)", (unsigned)goneError, (unsigned)goneError);
-    LoadList(L"3::Stuck::Gone::Fine::");
-    for (UINT i = 0; i < 3; i++) ASSERT_TRUE(Items[i].hwndCustom);
-    {
-        ErrorBoxWatcher watcher;
-        UnloadAllItems();
-        PumpFor(100);
-        EXPECT_EQ(watcher.texts, (Names_{L"DestroyWindow Failed with 0x00000005 (5)", goneText}));
-        EXPECT_EQ(watcher.ownerless, (std::vector<bool>{true, true}));
-    }
+    DestroyWindow(gone);   // what this window manager answers for a window that is gone
+    WCHAR want[64];
+    _snwprintf(want, 64, L"DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError());
+    BoxTexts.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, DismissBoxes, nullptr, GetCurrentThreadId());
+    UnloadAllItems();
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(BoxTexts, Lines{want});
     EXPECT_EQ(Log(L"Fine", {L"destroy"}).size(), 1u) << "the items after a failure are unloaded too";
-    EXPECT_EQ(ItemCount, 0u);
-    EXPECT_EQ(Items, &StaticItem);
-    EXPECT_EQ(Probe.DestroyStranded(), 1);
-    EXPECT_TRUE(PumpUntil([&] { return Probe.Count(nullptr) == 0; }, 3000));
+    EXPECT_EQ(Probe.Count(nullptr), 0);
+}
+
+TEST_F(Items_Loading, AReloadFromInsideTheUnloadKeepsTheNewItems)
+{
+    // The first item's last clear-cache opens the settings, and the dialog reloads the list.
+    AddItem(L"A", {{PROBE_HOST_CALL, HM_SHOWSETTINGS}, {PROBE_HOST_CALL_AT, 3}});
+    AddItem(L"B");
+    LoadList(L"2::A::B::");
+    const HWND old[2] = {Items[0].hwndCustom, Items[1].hwndCustom};
+    PluginListChanged = true;
+    UnloadAllItems();
+    ASSERT_EQ(ShowSettingsCount, 1);
+    ASSERT_EQ(ItemCount, 2u);
+    ASSERT_NE(Items, &StaticItem);
+    for (int i : {0, 1}) EXPECT_TRUE(IsWindow(Items[i].hwndCustom) && !IsWindow(old[i])) << i;
+    EXPECT_EQ(Probe.Count(nullptr), 2);
 }
