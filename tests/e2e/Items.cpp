@@ -7,7 +7,6 @@
 
 namespace {
 
-const wchar_t *const LogPath = L"C:\\nimbra-tests\\e2e-probe.log";
 const UINT HmUnloadItems = WM_USER + 310, HmReloadItems = WM_USER + 311;
 
 std::wstring ItemKey(const wchar_t *name)
@@ -21,7 +20,6 @@ void RegisterProbe(const wchar_t *name, DWORD height, DWORD at)
 {
     std::wstring key = ItemKey(name);
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, PROBE_DLL_PATH, sizeof PROBE_DLL_PATH);
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), PROBE_LOG_FILE, REG_SZ, LogPath, (DWORD)(wcslen(LogPath) + 1) * 2);
     const std::pair<const wchar_t *, DWORD> values[] = {
         {L"Type", 4}, {L"Enabled", 1}, {PROBE_HEIGHT, height}, {PROBE_HOST_CALL, HmUnloadItems}, {PROBE_HOST_CALL_AT, at}};
     for (auto [value, data] : values) RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_DWORD, &data, 4);
@@ -36,7 +34,7 @@ DWORD ItemEnabled(const wchar_t *name)
 
 size_t LogCount(const std::string &what)
 {
-    std::vector<unsigned char> bytes = ReadFileBytes(LogPath);
+    std::vector<unsigned char> bytes = ReadFileBytes(PROBE_LOG_PATH);
     std::string text(bytes.begin(), bytes.end());
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
@@ -68,7 +66,7 @@ class Items : public testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteFileW(LogPath);
+        DeleteFileW(PROBE_LOG_PATH);
         RegisterProbe(L"E2EAlpha", 30, 1);   // from inside InitializeCustomItem
         RegisterProbe(L"E2EBeta", 40, 2);    // from inside its height query
         SettingsFileValues values;

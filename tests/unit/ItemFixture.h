@@ -13,7 +13,9 @@
 #include "settings/settingsfile.h"
 #include <initializer_list>
 #include <sstream>
-#include <utility>
+
+using Ints = std::vector<int>;
+using Lines = std::vector<std::string>;
 
 // Every background row has its own colour, so a copy from the wrong row shows.
 inline COLORREF BackgroundAt(int y) { return RGB(40, y & 0xFF, 100 + (y >> 8)); }
@@ -33,7 +35,6 @@ inline LRESULT CALLBACK TestMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
 class HostTest : public testing::Test {
 protected:
-    ProbeApi Probe;
     std::vector<std::wstring> Keys;
     HDC SavedDC = nullptr;
     HPEN SavedPen = nullptr;
@@ -47,6 +48,7 @@ protected:
         WNDCLASSW wc = {0, TestMainProc, 0, 0, instance, nullptr, nullptr, nullptr, nullptr, L"ItemsTestMain"};
         RegisterClassW(&wc);
         ShowSettingsCount = TodayRefreshCount = 0;
+        DeleteFileW(PROBE_LOG_PATH);
 
         SavedDC = BackgroundDC, SavedPen = SeparatorPen;
         BITMAPINFO bi = {};
@@ -65,13 +67,10 @@ protected:
         ScrollBarShown = false;
         MainWindow = CreateWindowExW(WS_EX_TOPMOST, L"ItemsTestMain", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
                                      nullptr, instance, nullptr);
-        ASSERT_TRUE(MainWindow);
         ASSERT_TRUE(CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, MainWindow, nullptr,
                                     instance, nullptr));
         Resize(width, height);   // a window that does not change is not told
         UnloadAllItems();
-        ASSERT_TRUE(Probe.Load()) << "the probe item DLL is not installed at " << Narrow(PROBE_DLL_PATH);
-        Probe.ClearLog();
     }
 
     void TearDown() override
@@ -81,7 +80,6 @@ protected:
         DestroyWindow(MainWindow);
         MainWindow = ItemHost = nullptr;
         for (const std::wstring &key : Keys) DeleteRegTree(HKEY_LOCAL_MACHINE, key);
-        Probe.Unload();
         DeleteDC(BackgroundDC);
         DeleteObject(SeparatorPen);
         DeleteObject(Bitmap);
@@ -102,6 +100,7 @@ protected:
         if (dll) RegSetKeyValueW(HKEY_LOCAL_MACHINE, Keys.back().c_str(), L"DLL", REG_SZ, dll, (DWORD)(wcslen(dll) + 1) * 2);
         for (const auto &value : values) SetValue(name, value.first, value.second);
     }
+    // A value of the item's key; the name "" stands for the Items key itself.
     static void SetValue(const wchar_t *name, const wchar_t *value, DWORD data)
     {
         std::wstring key = name[0] ? TODAY_ITEMS_KEY L"\\" + std::wstring(name) : TODAY_ITEMS_KEY;
@@ -123,25 +122,26 @@ protected:
         ReloadItems();
     }
 
-    // The probe's log lines of the selected items without the "<name>#<n> " before them, only
-    // those that start with one of the words (all when none are given).
-    std::vector<std::wstring> Log(const wchar_t *name, std::initializer_list<const wchar_t *> words = {})
+    // The probe's log lines of the items named name ("": all) without the "<name>#<n> " before
+    // them, only those that start with one of the words (all when none are given).
+    static Lines Log(const std::string &name, std::initializer_list<std::string> words = {})
     {
-        std::vector<std::wstring> lines;
-        std::wistringstream in(Probe.Log(name));
-        for (std::wstring line; std::getline(in, line);) {
-            line.erase(0, line.find(L' ') + 1);
+        std::vector<unsigned char> bytes = ReadFileBytes(PROBE_LOG_PATH);
+        std::istringstream in(std::string(bytes.begin(), bytes.end()));
+        Lines lines;
+        for (std::string line; std::getline(in, line);) {
+            std::string text = line.substr(line.find(' ') + 1, line.size() - line.find(' ') - 2);   // CRLF-ended
             bool keep = words.size() == 0;
-            for (const wchar_t *word : words) keep = keep || line.compare(0, wcslen(word), word) == 0;
-            if (keep) lines.push_back(line);
+            for (const std::string &word : words) keep = keep || text.compare(0, word.size(), word) == 0;
+            if (keep && (name.empty() || line.compare(0, name.size() + 1, name + "#") == 0)) lines.push_back(text);
         }
         return lines;
     }
 
     // Top edges of the records' windows in ItemHost client coordinates; -1 for no window.
-    static std::vector<int> Tops()
+    static Ints Tops()
     {
-        std::vector<int> tops;
+        Ints tops;
         for (UINT i = 0; i < ItemCount; i++) {
             RECT r = {0, -1, 0, 0};
             if (Items[i].hwndCustom) GetWindowRect(Items[i].hwndCustom, &r), MapWindowPoints(nullptr, ItemHost, (POINT *)&r, 2);

@@ -173,22 +173,6 @@ protected:
     }
 };
 
-class Plugins_Probe : public Plugins {
-protected:
-    ProbeApi Probe;
-    void SetUp() override
-    {
-        Plugins::SetUp();
-        ASSERT_TRUE(Probe.Load()) << "NimbraProbe.dll is not installed in " << Narrow(PluginFolder);
-        Probe.ClearLog();
-    }
-    void TearDown() override
-    {
-        Plugins::TearDown();
-        Probe.Unload();
-    }
-};
-
 class Plugins_Hires : public Plugins {};
 
 } // namespace
@@ -206,7 +190,7 @@ TEST_F(Plugins, EveryItemExportsItsEntryPointsAtOrdinals240And241)
     }
 }
 
-TEST_F(Plugins_Probe, ItemsPaintInTheHostsColoursOverTheWatermark)
+TEST_F(Plugins, ItemsPaintInTheHostsColoursOverTheWatermark)
 {
     Register(L"PaintClock", L"NimbraClock");
     Register(L"PaintNotes", L"NimbraNotes");
