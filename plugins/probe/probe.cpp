@@ -22,11 +22,6 @@ struct ProbeItem {
 static HINSTANCE ProbeModule;
 static std::map<std::wstring, int> LastSerial;   // per item name, the number of the last item made
 
-static std::wstring Num(long long value)
-{
-    return std::to_wstring(value);
-}
-
 // Appends "<who> <text>" to the log, opened per line so that any process can read it.
 static void Log(const std::wstring &who, const std::wstring &text)
 {
@@ -40,9 +35,10 @@ static void Log(const std::wstring &who, const std::wstring &text)
     CloseHandle(file);
 }
 
+// "tli=self" when the host passed the record it gave InitializeCustomItem.
 static std::wstring RecordTag(const ProbeItem *item, WPARAM wParam)
 {
-    return reinterpret_cast<TODAYLISTITEM *>(wParam) == item->Record ? L"self" : L"other";
+    return reinterpret_cast<TODAYLISTITEM *>(wParam) == item->Record ? L" tli=self" : L" tli=other";
 }
 
 // Sends ProbeHostCall when at is ProbeHostCallAt, once (the registry value is cleared too, so
@@ -58,19 +54,18 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
     std::wstring who = item->Who;
     HWND target = msg < TODAYM_GETTRAYSTYLE ? parent : (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0);
     LRESULT result = SendMessageW(target, msg, 0, 0);
-    Log(who, L"hostcall " + Num(msg) + L" -> " + Num(result));
+    Log(who, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
-static LRESULT OnClearCache(HWND hwnd, ProbeItem *item, WPARAM wParam)
+static void OnClearCache(HWND hwnd, ProbeItem *item, WPARAM wParam)
 {
-    Log(item->Who, L"clearcache tli=" + RecordTag(item, wParam));
+    Log(item->Who, L"clearcache" + RecordTag(item, wParam));
     if (++item->ClearCaches < 2)
-        return 0;
+        return;
     if (item->FailDestroy)
         DestroyWindow(hwnd);  // frees item: the host's DestroyWindow then fails
     else
         CallHost(item, GetParent(hwnd), AT_TEARDOWN);
-    return 0;
 }
 
 static LRESULT OnQueryRefresh(HWND hwnd, ProbeItem *item, WPARAM wParam)
@@ -78,55 +73,36 @@ static LRESULT OnQueryRefresh(HWND hwnd, ProbeItem *item, WPARAM wParam)
     bool changed = item->Pending != item->Height;
     item->Height = item->Pending;
     ReportItemHeight(wParam, item->Height);
-    Log(item->Who, L"query tli=" + RecordTag(item, wParam) + L" cyp=" + Num(item->Height) + L" -> " + Num(changed));
+    std::wstring answer = L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed);
+    Log(item->Who, L"query" + RecordTag(item, wParam) + answer);
     CallHost(item, GetParent(hwnd), AT_QUERY);
     return changed;
 }
 
-static void OnPaint(HWND hwnd)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    PaintItemBackground(hwnd, dc, client, false);
-    EndPaint(hwnd, &ps);
-}
-
 static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto *item = reinterpret_cast<ProbeItem *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, (LONG_PTR)reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
-    if (!item)
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    switch (msg) {
+    auto *item = static_cast<ProbeItem *>(ItemRecord(hwnd, msg, lParam));
+    switch (item ? msg : 0) {
     case WM_TODAYCUSTOM_CLEARCACHE:
-        return OnClearCache(hwnd, item, wParam);
+        OnClearCache(hwnd, item, wParam);
+        return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
         return OnQueryRefresh(hwnd, item, wParam);
     case PROBE_SET_HEIGHT:
         item->Pending = (int)wParam;
         return 0;
     case WM_SHOWWINDOW:
-        Log(item->Who, L"show " + Num(wParam));
-        return 0;
-    case WM_SIZE:
-        Log(item->Who, L"size " + Num(LOWORD(lParam)) + L" " + Num(HIWORD(lParam)));
-        return 0;
-    case WM_MOVE:
-        Log(item->Who, L"move " + Num((short)LOWORD(lParam)) + L" " + Num((short)HIWORD(lParam)));
+        Log(item->Who, L"show " + std::to_wstring(wParam));
         return 0;
     case WM_ERASEBKGND:
         return 1;  // WM_PAINT draws the background
     case WM_PAINT:
-        OnPaint(hwnd);
+        PaintItemLines(hwnd, false, {});
         return 0;
     case WM_DESTROY:
         Log(item->Who, L"destroy");
         return 0;
     case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete item;
         return 0;
     }
@@ -144,16 +120,15 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     if (ReadItemDword(key, PROBE_FAIL_CREATE, 0))
         return nullptr;
     int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
-    auto *item = new ProbeItem{name, name + L"#" + Num(++LastSerial[name]), ptli, height, height,
+    auto *item = new ProbeItem{name, name + L"#" + std::to_wstring(++LastSerial[name]), ptli, height, height,
                                ReadItemDword(key, PROBE_FAIL_DESTROY, 0), ReadItemDword(key, PROBE_HOST_CALL, 0),
                                ReadItemDword(key, PROBE_HOST_CALL_AT, 0), 0};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
-    Log(item->Who, L"init cyp=" + Num(height));
+    Log(item->Who, L"init cyp=" + std::to_wstring(height));
     RECT area = {};
     GetClientRect(hwndParent, &area);
-    return CreateWindowExW(WS_EX_NOPARENTNOTIFY, PROBE_CLASS, key, WS_CHILD, 0, 0, area.right, height, hwndParent,
-                           nullptr, ProbeModule, item);
+    return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, area.right, height, hwndParent, nullptr, ProbeModule, item);
 }
 
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)

@@ -26,7 +26,7 @@ inline int ShowSettingsCount, TodayRefreshCount;
 // stood in for by applying an unchanged dialog at once.
 inline LRESULT CALLBACK TestMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_WINDOWPOSCHANGED || msg == HM_UNLOADITEMS || msg == HM_RELOADITEMS)
+    if (msg == WM_WINDOWPOSCHANGED || msg == WM_COPYDATA || msg == HM_UNLOADITEMS || msg == HM_RELOADITEMS)
         return MainWindowProc(hwnd, msg, wParam, lParam);
     if (msg == HM_SHOWSETTINGS) ShowSettingsCount++, ReloadItems();
     if (msg == WM_WININICHANGE && wParam == TODAY_REFRESH_CODE) TodayRefreshCount++;

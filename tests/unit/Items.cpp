@@ -108,25 +108,49 @@ TEST_F(Items_Loading, SwitchOffBroadcastDoesNotWaitLongForAHungWindow)
     EXPECT_TRUE(Items[0].hwndCustom);
 }
 
+// What another program sends to unload the items named by the text at data (none: all).
+static LRESULT SendUnload(const void *data, DWORD size)
+{
+    COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)};
+    return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
+}
+
 TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThemBack)
 {
     AddItem(L"Twice", {{PROBE_HEIGHT, 30}});
     AddItem(L"Other", {{PROBE_HEIGHT, 40}});
     LoadList(L"3::Twice::Other::Twice::");
     SelectedItem = 1;
-    EXPECT_EQ(UnloadItemsNamed(L"twice"), 1);   // case matters
-    EXPECT_EQ(UnloadItemsNamed((LPCWSTR)(ULONG_PTR)0x10), 1);   // unreadable: nothing
+    // No match: another case, no terminated UTF-16 text, a pointer from another process.
+    const wchar_t unterminated[] = {L'T', L'w', L'i', L'c', L'e'};
+    EXPECT_EQ(SendUnload(L"twice", sizeof L"twice"), 1);
+    EXPECT_EQ(SendUnload("Twice", 6), 1);
+    EXPECT_EQ(SendUnload(unterminated, sizeof unterminated), 1);
+    EXPECT_EQ(SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10), 1);
     EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
-    EXPECT_EQ(UnloadItemsNamed(L"Twice"), 1);
+    EXPECT_EQ(SendUnload(L"Twice", sizeof L"Twice"), 1);
     EXPECT_EQ(Tops(), (Ints{-1, 31, -1}));
     EXPECT_FALSE(Items[0].hinstDLL || Items[2].hinstDLL);
     EXPECT_STREQ(Items[2].szName, L"Twice");
     EXPECT_EQ(SelectedItem, 1);
     EXPECT_EQ(Log("Twice", {"clearcache", "destroy"}).size(), 6u);
-    EXPECT_EQ(ReloadAllItems(), 0);
+    EXPECT_EQ(SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0), 0);
     EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
-    EXPECT_EQ(UnloadItemsNamed(nullptr), 1);
+    EXPECT_EQ(SendUnload(nullptr, 0), 1);
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
+}
+
+TEST_F(Items_Loading, ItemsUnloadedFromInsideTheirOwnCodeKeepTheirDllUntilItReturns)
+{
+    AddItem(L"A", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 1}});   // in InitializeCustomItem
+    AddItem(L"B", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 2}});   // in its height query
+    LoadList(L"2::A::B::");
+    // Each item's code goes on after its request; then the DLL goes.
+    EXPECT_EQ(Log("", {"hostcall"}), (Lines{"hostcall 1334 -> 1", "hostcall 1334 -> 1"}));
+    EXPECT_EQ(Tops(), (Ints{-1, -1}));
+    EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH));
+    ReloadAllItems();
+    EXPECT_EQ(Tops(), (Ints{0, 21}));
 }
 
 namespace {
