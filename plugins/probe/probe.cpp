@@ -2,7 +2,6 @@
 // values ask, so that the host's layout, polling and unloading can be tested.
 #include "plugins/probe/probe.h"
 #include "plugins/common/itemkit.h"
-#include <map>
 
 #define PROBE_CLASS L"NimbraProbeItem"
 
@@ -12,7 +11,6 @@ enum { AT_INIT = 1, AT_QUERY = 2, AT_TEARDOWN = 3 };
 // One probe item, freed with its window.
 struct ProbeItem {
     std::wstring Name;
-    std::wstring Who;         // "<name>#<n>": n counts the items of this name from 1
     TODAYLISTITEM *Record;    // the record given to InitializeCustomItem (compared only)
     int Height, Pending;      // cyp last reported, and at the next query
     DWORD FailDestroy, HostCall, HostCallAt;
@@ -20,12 +18,11 @@ struct ProbeItem {
 };
 
 static HINSTANCE ProbeModule;
-static std::map<std::wstring, int> LastSerial;   // per item name, the number of the last item made
 
-// Appends "<who> <text>" to the log, opened per line so that any process can read it.
-static void Log(const std::wstring &who, const std::wstring &text)
+// Appends "<name> <text>" to the log, opened per line so that any process can read it.
+static void Log(const std::wstring &name, const std::wstring &text)
 {
-    std::wstring line = who + L" " + text + L"\r\n";
+    std::wstring line = name + L" " + text + L"\r\n";
     std::string utf8(line.size() * 3, '\0');
     utf8.resize(WideCharToMultiByte(CP_UTF8, 0, line.c_str(), (int)line.size(), &utf8[0], (int)utf8.size(), nullptr, nullptr));
     HANDLE file = CreateFileW(PROBE_LOG_PATH, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -51,15 +48,15 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
     UINT msg = item->HostCall;
     item->HostCall = 0;
     WriteItemDword(item->Name.c_str(), PROBE_HOST_CALL, 0);
-    std::wstring who = item->Who;
+    std::wstring name = item->Name;
     HWND target = msg < TODAYM_GETTRAYSTYLE ? parent : (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0);
     LRESULT result = SendMessageW(target, msg, 0, 0);
-    Log(who, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
+    Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
 static void OnClearCache(HWND hwnd, ProbeItem *item, WPARAM wParam)
 {
-    Log(item->Who, L"clearcache" + RecordTag(item, wParam));
+    Log(item->Name, L"clearcache" + RecordTag(item, wParam));
     if (++item->ClearCaches < 2)
         return;
     if (item->FailDestroy)
@@ -74,7 +71,7 @@ static LRESULT OnQueryRefresh(HWND hwnd, ProbeItem *item, WPARAM wParam)
     item->Height = item->Pending;
     ReportItemHeight(wParam, item->Height);
     std::wstring answer = L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed);
-    Log(item->Who, L"query" + RecordTag(item, wParam) + answer);
+    Log(item->Name, L"query" + RecordTag(item, wParam) + answer);
     CallHost(item, GetParent(hwnd), AT_QUERY);
     return changed;
 }
@@ -92,7 +89,7 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         item->Pending = (int)wParam;
         return 0;
     case WM_SHOWWINDOW:
-        Log(item->Who, L"show " + std::to_wstring(wParam));
+        Log(item->Name, L"show " + std::to_wstring(wParam));
         return 0;
     case WM_ERASEBKGND:
         return 1;  // WM_PAINT draws the background
@@ -100,7 +97,7 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         PaintItemLines(hwnd, false, {});
         return 0;
     case WM_DESTROY:
-        Log(item->Who, L"destroy");
+        Log(item->Name, L"destroy");
         return 0;
     case WM_NCDESTROY:
         delete item;
@@ -120,12 +117,12 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     if (ReadItemDword(key, PROBE_FAIL_CREATE, 0))
         return nullptr;
     int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
-    auto *item = new ProbeItem{name, name + L"#" + std::to_wstring(++LastSerial[name]), ptli, height, height,
+    auto *item = new ProbeItem{name, ptli, height, height,
                                ReadItemDword(key, PROBE_FAIL_DESTROY, 0), ReadItemDword(key, PROBE_HOST_CALL, 0),
                                ReadItemDword(key, PROBE_HOST_CALL_AT, 0), 0};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
-    Log(item->Who, L"init cyp=" + std::to_wstring(height));
+    Log(item->Name, L"init cyp=" + std::to_wstring(height));
     RECT area = {};
     GetClientRect(hwndParent, &area);
     return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, area.right, height, hwndParent, nullptr, ProbeModule, item);

@@ -122,8 +122,8 @@ protected:
         ReloadItems();
     }
 
-    // The probe's log lines of the items named name ("": all) without the "<name>#<n> " before
-    // them, only those that start with one of the words (all when none are given).
+    // The probe's log lines of the items named name ("": all) without the name before them,
+    // only those that start with one of the words (all when none are given).
     static Lines Log(const std::string &name, std::initializer_list<std::string> words = {})
     {
         std::vector<unsigned char> bytes = ReadFileBytes(PROBE_LOG_PATH);
@@ -133,7 +133,7 @@ protected:
             std::string text = line.substr(line.find(' ') + 1, line.size() - line.find(' ') - 2);   // CRLF-ended
             bool keep = words.size() == 0;
             for (const std::string &word : words) keep = keep || text.compare(0, word.size(), word) == 0;
-            if (keep && (name.empty() || line.compare(0, name.size() + 1, name + "#") == 0)) lines.push_back(text);
+            if (keep && (name.empty() || line.compare(0, name.size() + 1, name + " ") == 0)) lines.push_back(text);
         }
         return lines;
     }

@@ -61,7 +61,7 @@ class ItemHost_Hires : public ItemHostTest {};
 
 } // namespace
 
-TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparators)
+TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeights)
 {
     LoadHeights({30, 40, 50});
     EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
@@ -73,16 +73,12 @@ TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparators)
     EXPECT_EQ(Pixel(100, 30), TEST_SEPARATOR_COLOR);
     EXPECT_EQ(Pixel(100, 71), TEST_SEPARATOR_COLOR);
     for (int y : {5, 29, 60, 100, 121, 122}) EXPECT_EQ(Pixel(100, y), BackgroundAt(y)) << y;
-}
 
-TEST_F(ItemHost_Layout, PollAsksEachItemAndMovesNothingUntilAHeightChanges)
-{
-    LoadHeights({30, 40, 50});
-    Settle();
+    // The poll asks every item and, while no height changes, moves and repaints nothing.
     DeleteFileW(PROBE_LOG_PATH);
     SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
     EXPECT_EQ(Log("", {"query"}).size(), 3u);
-    EXPECT_EQ(Invalid(), (Ints{0, 0, 0, 0})) << "nothing moved or repainted";
+    EXPECT_EQ(Invalid(), (Ints{0, 0, 0, 0}));
     SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0);
     LayoutItems(false);
     EXPECT_EQ(Tops(), (Ints{0, 31, 77}));
