@@ -13,7 +13,7 @@ struct ProbeItem {
     std::wstring Name;
     TODAYLISTITEM *Record;    // the record given to InitializeCustomItem (compared only)
     int Height, Pending;      // cyp last reported, and at the next query
-    DWORD FailDestroy, HostCall, HostCallAt;
+    DWORD HostCall, HostCallAt;
     int ClearCaches;
 };
 
@@ -54,17 +54,6 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
     Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
-static void OnClearCache(HWND hwnd, ProbeItem *item, WPARAM wParam)
-{
-    Log(item->Name, L"clearcache" + RecordTag(item, wParam));
-    if (++item->ClearCaches < 2)
-        return;
-    if (item->FailDestroy)
-        DestroyWindow(hwnd);  // frees item: the host's DestroyWindow then fails
-    else
-        CallHost(item, GetParent(hwnd), AT_TEARDOWN);
-}
-
 static LRESULT OnQueryRefresh(HWND hwnd, ProbeItem *item, WPARAM wParam)
 {
     bool changed = item->Pending != item->Height;
@@ -81,7 +70,9 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     auto *item = static_cast<ProbeItem *>(ItemRecord(hwnd, msg, lParam));
     switch (item ? msg : 0) {
     case WM_TODAYCUSTOM_CLEARCACHE:
-        OnClearCache(hwnd, item, wParam);
+        Log(item->Name, L"clearcache" + RecordTag(item, wParam));
+        if (++item->ClearCaches == 2)  // the one before destruction
+            CallHost(item, GetParent(hwnd), AT_TEARDOWN);
         return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
         return OnQueryRefresh(hwnd, item, wParam);
@@ -117,8 +108,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     if (ReadItemDword(key, PROBE_FAIL_CREATE, 0))
         return nullptr;
     int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
-    auto *item = new ProbeItem{name, ptli, height, height,
-                               ReadItemDword(key, PROBE_FAIL_DESTROY, 0), ReadItemDword(key, PROBE_HOST_CALL, 0),
+    auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0),
                                ReadItemDword(key, PROBE_HOST_CALL_AT, 0), 0};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards

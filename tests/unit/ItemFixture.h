@@ -11,7 +11,6 @@
 #include "look/theme.h"
 #include "plugins/probe/probe.h"
 #include "settings/settingsfile.h"
-#include <initializer_list>
 #include <sstream>
 
 using Ints = std::vector<int>;
@@ -90,27 +89,27 @@ protected:
     // What a rotation does to MainWindow.
     static void Resize(int width, int height) { SetWindowPos(MainWindow, nullptr, 0, 0, width, height, SWP_NOZORDER); }
 
+    // The item's registry key; the name "" stands for the Items key itself.
+    static std::wstring KeyOf(const wchar_t *name) { return name[0] ? TODAY_ITEMS_KEY L"\\" + std::wstring(name) : TODAY_ITEMS_KEY; }
+
     // Registers a probe item: "DLL" = the probe, "Type" 4, then the given DWORD values.
     void AddItem(const wchar_t *name, std::initializer_list<std::pair<const wchar_t *, DWORD>> values = {},
                  const wchar_t *dll = PROBE_DLL_PATH)
     {
-        Keys.push_back(TODAY_ITEMS_KEY L"\\" + std::wstring(name));
+        Keys.push_back(KeyOf(name));
         DeleteRegTree(HKEY_LOCAL_MACHINE, Keys.back());
         SetValue(name, L"Type", 4);
         if (dll) RegSetKeyValueW(HKEY_LOCAL_MACHINE, Keys.back().c_str(), L"DLL", REG_SZ, dll, (DWORD)(wcslen(dll) + 1) * 2);
         for (const auto &value : values) SetValue(name, value.first, value.second);
     }
-    // A value of the item's key; the name "" stands for the Items key itself.
     static void SetValue(const wchar_t *name, const wchar_t *value, DWORD data)
     {
-        std::wstring key = name[0] ? TODAY_ITEMS_KEY L"\\" + std::wstring(name) : TODAY_ITEMS_KEY;
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_DWORD, &data, sizeof data);
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, REG_DWORD, &data, sizeof data);
     }
     static DWORD GetValue(const wchar_t *name, const wchar_t *value)
     {
         DWORD data = 0xDEAD, size = sizeof data;
-        std::wstring key = name[0] ? TODAY_ITEMS_KEY L"\\" + std::wstring(name) : TODAY_ITEMS_KEY;
-        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
+        RegGetValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
         return data;
     }
 

@@ -4,7 +4,7 @@
 
 namespace {
 
-class ItemHostTest : public HostTest {
+class ItemHost_Window : public HostTest {
 protected:
     // Loads probe items with the given heights, named H<height>.
     void LoadHeights(const Ints &heights)
@@ -54,14 +54,11 @@ protected:
     }
 };
 
-class ItemHost_Layout : public ItemHostTest {};
-class ItemHost_Scrolling : public ItemHostTest {};
-class ItemHost_Messages : public ItemHostTest {};
-class ItemHost_Hires : public ItemHostTest {};
+class ItemHost_Hires : public ItemHost_Window {};
 
 } // namespace
 
-TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeights)
+TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeights)
 {
     LoadHeights({30, 40, 50});
     EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
@@ -85,7 +82,7 @@ TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeigh
     EXPECT_EQ(ContentHeight, 128);
 }
 
-TEST_F(ItemHost_Layout, NewWindowsArePlacedWhenTheTotalHeightStaysTheSame)
+TEST_F(ItemHost_Window, NewWindowsArePlacedWhenTheTotalHeightStaysTheSame)
 {
     AddItem(L"A", {{PROBE_HEIGHT, 30}});
     AddItem(L"B", {{PROBE_HEIGHT, 50}});
@@ -100,7 +97,7 @@ TEST_F(ItemHost_Layout, NewWindowsArePlacedWhenTheTotalHeightStaysTheSame)
     EXPECT_EQ(Tops(), (Ints{0, 51}));
 }
 
-TEST_F(ItemHost_Layout, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
+TEST_F(ItemHost_Window, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
 {
     AddItem(L"Nag", {{PROBE_HEIGHT, 25}});
     LoadList(L"1::Nag::");
@@ -113,7 +110,7 @@ TEST_F(ItemHost_Layout, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
               (Lines{"query tli=self cyp=25 -> 0", "hostcall 1127 -> 1", "query tli=self cyp=25 -> 0"}));
 }
 
-TEST_F(ItemHost_Scrolling, LinesPagesAndThumbMoveTheItemsOverTheStillBackground)
+TEST_F(ItemHost_Window, LinesPagesAndThumbMoveTheItemsOverTheStillBackground)
 {
     LoadHeights({ViewHeight - 1});
     EXPECT_FALSE(ScrollBarShown) << "content that fits exactly";
@@ -143,7 +140,7 @@ TEST_F(ItemHost_Scrolling, LinesPagesAndThumbMoveTheItemsOverTheStillBackground)
     }
 }
 
-TEST_F(ItemHost_Scrolling, ThumbDraggedPast16BitsLandsWhereItWasDropped)
+TEST_F(ItemHost_Window, ThumbDraggedPast16BitsLandsWhereItWasDropped)
 {
     LoadHeights({100000, 100001});
     Settle();
@@ -163,7 +160,7 @@ TEST_F(ItemHost_Scrolling, ThumbDraggedPast16BitsLandsWhereItWasDropped)
     EXPECT_EQ(ScrollPos, 200003 - ViewHeight);
 }
 
-TEST_F(ItemHost_Scrolling, BarFollowsTheViewThroughARotation)
+TEST_F(ItemHost_Window, BarFollowsTheViewThroughARotation)
 {
     LoadHeights({40, 40, 40, 40, 40, 40, 40, 40, 40, 40});
     const int tall = ViewHeight, wide = ClientWidth;
@@ -179,7 +176,7 @@ TEST_F(ItemHost_Scrolling, BarFollowsTheViewThroughARotation)
     }
 }
 
-TEST_F(ItemHost_Messages, TapAndHoldOnTheFreeAreaOpensTheSettings)
+TEST_F(ItemHost_Window, TapAndHoldOnTheFreeAreaOpensTheSettings)
 {
     LoadHeights({30});
     ASSERT_TRUE(MovePointerTo(100, 200));   // a move away from the press would end the hold
@@ -193,12 +190,11 @@ TEST_F(ItemHost_Messages, TapAndHoldOnTheFreeAreaOpensTheSettings)
     EXPECT_TRUE(PumpUntil([] { return ShowSettingsCount == 1; }, 1000));
 }
 
-TEST_F(ItemHost_Messages, AnswersTheItemsQueries)
+TEST_F(ItemHost_Window, AnswersTheItemsQueries)
 {
     LoadHeights({30});
     const COLORREF saved[3] = {TextColor, HighlightColor, HighlightTextColor};
     TextColor = RGB(1, 2, 3), HighlightColor = RGB(4, 5, 6), HighlightTextColor = RGB(7, 8, 9);
-    const int bigTray = AppSettings.BigTray;
     AppSettings.BigTray = 1;
     TODAYDRAWWATERMARKINFO good = {GetDC(ItemHost), {0, 0, 4, 4}, Items[0].hwndCustom}, bad = good;
     bad.hwnd = (HWND)(ULONG_PTR)0x1234;
@@ -217,7 +213,6 @@ TEST_F(ItemHost_Messages, AnswersTheItemsQueries)
     for (const auto &c : cases) EXPECT_EQ(SendMessageW(ItemHost, c.msg, c.wParam, c.lParam), c.answer) << c.msg;
     AppSettings.BigTray = 0;
     EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 3);
-    AppSettings.BigTray = bigTray;
     TextColor = saved[0], HighlightColor = saved[1], HighlightTextColor = saved[2];
     ReleaseDC(ItemHost, good.hdc);
 }
