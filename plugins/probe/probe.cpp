@@ -38,18 +38,22 @@ static std::wstring RecordTag(const ProbeItem *item, WPARAM wParam)
     return reinterpret_cast<TODAYLISTITEM *>(wParam) == item->Record ? L" tli=self" : L" tli=other";
 }
 
-// Sends ProbeHostCall when at is ProbeHostCallAt, once (the registry value is cleared too, so
-// that items the call makes the host create do not send it again): a TODAYM_* message to the
-// parent, any other to the host's top-level window. The item may be gone when this returns.
+// Sends ProbeHostCall when at is ProbeHostCallAt. A TODAYM_* message goes to the parent every
+// time; any other goes to the host's top-level window once (the registry value is cleared too,
+// so that items the call makes the host create do not send it again). The item may be gone
+// when this returns.
 static void CallHost(ProbeItem *item, HWND parent, DWORD at)
 {
-    if (!item->HostCall || item->HostCallAt != at)
-        return;
     UINT msg = item->HostCall;
-    item->HostCall = 0;
-    WriteItemDword(item->Name.c_str(), PROBE_HOST_CALL, 0);
+    if (!msg || item->HostCallAt != at)
+        return;
+    HWND target = parent;
+    if (msg >= TODAYM_GETTRAYSTYLE) {
+        item->HostCall = 0;
+        WriteItemDword(item->Name.c_str(), PROBE_HOST_CALL, 0);
+        target = (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0);
+    }
     std::wstring name = item->Name;
-    HWND target = msg < TODAYM_GETTRAYSTYLE ? parent : (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0);
     LRESULT result = SendMessageW(target, msg, 0, 0);
     Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
