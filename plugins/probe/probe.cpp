@@ -6,7 +6,7 @@
 #define PROBE_CLASS L"NimbraProbeItem"
 
 // Where ProbeHostCallAt sends the host call from.
-enum { AT_INIT = 1, AT_QUERY = 2, AT_TEARDOWN = 3 };
+enum { AT_INIT = 1, AT_QUERY = 2, AT_DESTROY = 3 };
 
 // One probe item, freed with its window.
 struct ProbeItem {
@@ -14,7 +14,6 @@ struct ProbeItem {
     TODAYLISTITEM *Record;    // the record given to InitializeCustomItem (compared only)
     int Height, Pending;      // cyp last reported, and at the next query
     DWORD HostCall, HostCallAt;
-    int ClearCaches;
 };
 
 static HINSTANCE ProbeModule;
@@ -30,12 +29,6 @@ static void Log(const std::wstring &name, const std::wstring &text)
     DWORD written = 0;
     WriteFile(file, line.data(), (DWORD)line.size(), &written, nullptr);
     CloseHandle(file);
-}
-
-// "tli=self" when the host passed the record it gave InitializeCustomItem.
-static std::wstring RecordTag(const ProbeItem *item, WPARAM wParam)
-{
-    return reinterpret_cast<TODAYLISTITEM *>(wParam) == item->Record ? L" tli=self" : L" tli=other";
 }
 
 // Sends ProbeHostCall when at is ProbeHostCallAt. A TODAYM_* message goes to the parent every
@@ -58,28 +51,22 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
     Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
-static LRESULT OnQueryRefresh(HWND hwnd, ProbeItem *item, WPARAM wParam)
-{
-    bool changed = item->Pending != item->Height;
-    item->Height = item->Pending;
-    ReportItemHeight(wParam, item->Height);
-    std::wstring answer = L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed);
-    Log(item->Name, L"query" + RecordTag(item, wParam) + answer);
-    CallHost(item, GetParent(hwnd), AT_QUERY);
-    return changed;
-}
-
 static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto *item = static_cast<ProbeItem *>(ItemRecord(hwnd, msg, lParam));
+    // "tli=self" when the host passes the record it gave InitializeCustomItem.
+    std::wstring record = item && wParam == (WPARAM)item->Record ? L" tli=self" : L" tli=other";
+    bool changed = item && item->Pending != item->Height;
     switch (item ? msg : 0) {
     case WM_TODAYCUSTOM_CLEARCACHE:
-        Log(item->Name, L"clearcache" + RecordTag(item, wParam));
-        if (++item->ClearCaches == 2)  // the one before destruction
-            CallHost(item, GetParent(hwnd), AT_TEARDOWN);
+        Log(item->Name, L"clearcache" + record);
         return 0;
     case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
-        return OnQueryRefresh(hwnd, item, wParam);
+        item->Height = item->Pending;
+        ReportItemHeight(wParam, item->Height);
+        Log(item->Name, L"query" + record + L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed));
+        CallHost(item, GetParent(hwnd), AT_QUERY);  // item may be gone afterwards
+        return changed;
     case PROBE_SET_HEIGHT:
         item->Pending = (int)wParam;
         return 0;
@@ -93,6 +80,7 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return 0;
     case WM_DESTROY:
         Log(item->Name, L"destroy");
+        CallHost(item, GetParent(hwnd), AT_DESTROY);
         return 0;
     case WM_NCDESTROY:
         delete item;
@@ -113,7 +101,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
         return nullptr;
     int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
     auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0),
-                               ReadItemDword(key, PROBE_HOST_CALL_AT, 0), 0};
+                               ReadItemDword(key, PROBE_HOST_CALL_AT, 0)};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
     Log(item->Name, L"init cyp=" + std::to_wstring(height));

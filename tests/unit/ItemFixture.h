@@ -106,12 +106,6 @@ protected:
     {
         RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, REG_DWORD, &data, sizeof data);
     }
-    static DWORD GetValue(const wchar_t *name, const wchar_t *value)
-    {
-        DWORD data = 0xDEAD, size = sizeof data;
-        RegGetValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
-        return data;
-    }
 
     // What start-up and the settings dialog do with a new list.
     static void LoadList(const wchar_t *list)

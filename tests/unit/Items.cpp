@@ -86,8 +86,11 @@ TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
     EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
     EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}),
               (Ints{7, 1, 9, 2}));
-    EXPECT_EQ((Ints{(int)GetValue(L"OnA", L"Enabled"), (int)GetValue(L"OnB", L"Enabled"), (int)GetValue(L"", L"Enabled")}),
-              (Ints{0, 0, 1}));
+    for (auto [name, enabled] : {std::pair{L"OnA", 0u}, {L"OnB", 0u}, {L"", 1u}}) {
+        DWORD value = 9, size = 4;
+        RegGetValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", RRF_RT_REG_DWORD, nullptr, &value, &size);
+        EXPECT_EQ(value, enabled) << Narrow(name);
+    }
     EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
     ReloadItems();
     EXPECT_EQ(TodayRefreshCount, 1) << "nothing to switch off: no broadcast";
@@ -156,8 +159,8 @@ LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
 
 TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKeepsTheNewItems)
 {
-    // Gone's window is gone before the host destroys it; A's last clear-cache opens the
-    // settings, and the dialog reloads the list.
+    // Gone's window is gone before the host destroys it; A's teardown opens the settings, and
+    // the dialog reloads the list.
     AddItem(L"Gone");
     AddItem(L"A", {{PROBE_HOST_CALL, HM_SHOWSETTINGS}, {PROBE_HOST_CALL_AT, 3}});
     LoadList(L"2::Gone::A::");
