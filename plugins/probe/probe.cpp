@@ -89,8 +89,7 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// The window is made hidden, at (0, 0), as wide as the parent and cyp high, so that the log
-// shows what the host does with it.
+// The window is made hidden, at (0, 0), without width and cyp high: the host shows and places it.
 extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
     if (!ptli || !RegisterItemClass(ProbeModule, PROBE_CLASS, ProbeWndProc))
@@ -105,9 +104,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
     Log(item->Name, L"init cyp=" + std::to_wstring(height));
-    RECT area = {};
-    GetClientRect(hwndParent, &area);
-    return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, area.right, height, hwndParent, nullptr, ProbeModule, item);
+    return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, 0, height, hwndParent, nullptr, ProbeModule, item);
 }
 
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)

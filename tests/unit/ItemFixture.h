@@ -35,8 +35,8 @@ inline LRESULT CALLBACK TestMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 class HostTest : public testing::Test {
 protected:
     std::vector<std::wstring> Keys;
-    HDC SavedDC = nullptr;
-    HPEN SavedPen = nullptr;
+    HDC SavedDC = BackgroundDC;
+    HPEN SavedPen = SeparatorPen;
     HBITMAP Bitmap = nullptr;
 
     void SetUp() override
@@ -49,19 +49,15 @@ protected:
         ShowSettingsCount = TodayRefreshCount = 0;
         DeleteFileW(PROBE_LOG_PATH);
 
-        SavedDC = BackgroundDC, SavedPen = SeparatorPen;
-        BITMAPINFO bi = {};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         DWORD *bits = nullptr;
         Bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, (void **)&bits, nullptr, 0);
-        ASSERT_TRUE(Bitmap);
         // DIB pixels are 0xRRGGBB: RGB() with red and blue swapped.
         for (int i = 0; i < width * height; i++) bits[i] = RGB(100 + (i / width >> 8), i / width & 0xFF, 40);
         BackgroundDC = CreateCompatibleDC(nullptr);
         SelectObject(BackgroundDC, Bitmap);
         SeparatorPen = CreatePen(PS_SOLID, ScaleY(1), TEST_SEPARATOR_COLOR);
 
-        ItemHost = nullptr;
         ClientWidth = ViewHeight = ContentHeight = ScrollPos = 0;
         ScrollBarShown = false;
         MainWindow = CreateWindowExW(WS_EX_TOPMOST, L"ItemsTestMain", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,

