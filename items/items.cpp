@@ -203,7 +203,7 @@ HWND LoadItem(UINT index)
     } else if (window) {
         item->hwndCustom = window;
         ShowWindow(window, SW_SHOW);
-        SendItemMessage(*item, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);
+        SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);   // the DLL is held
     }
     ReleaseLibrary(held);
     return Items == block && index < ItemCount ? item->hwndCustom : nullptr;
