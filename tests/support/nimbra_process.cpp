@@ -1,24 +1,14 @@
 #include "support/nimbra_process.h"
 
-std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &v)
+bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &v)
 {
-    std::wstring text = L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
+    std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
     if (!v.background.empty()) text += L"Background = " + v.background + L"\n";
     if (v.enableBackground) text += L"EnableBackground = 1\n";
     if (v.disableCommandBar) text += L"DisableCommandBar = 1\n";
     if (v.bigTray) text += L"BigTray = 1\n";
-    std::vector<unsigned char> bytes = {0xFF, 0xFE};
-    for (wchar_t c : text) {
-        bytes.push_back((unsigned char)(c & 0xFF));
-        bytes.push_back((unsigned char)(c >> 8));
-    }
-    return bytes;
-}
-
-bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values)
-{
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
-    return WriteFileBytes(folder + L"settings.ini", SettingsFileBytes(values));
+    return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }
 
 bool NimbraProcess::Start(const std::wstring &words)

@@ -14,9 +14,7 @@ struct SettingsFileValues {
     bool bigTray = false;
 };
 
-// The bytes the program writes for these values (UTF-16 LE, BOM, " = ", LF).
-std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &values);
-// Writes settings.ini beside the given executable.
+// Writes settings.ini beside the given executable, as the program writes it (UTF-16 LE, BOM, " = ", LF).
 bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values);
 
 class NimbraProcess {

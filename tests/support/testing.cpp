@@ -58,6 +58,33 @@ bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
     return ok;
 }
 
+// Set in the environment of a child started by RunTestChild.
+static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
+
+bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
+
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory,
+                   const std::function<void()> &whileRunning)
+{
+    WCHAR self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program = exe.empty() ? self : exe, command = L"\"" + program + L"\" --gtest_filter=" + test;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    SetEnvironmentVariableW(CHILD_VARIABLE, L"1");
+    BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &pi);
+    SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
+    if (!started) return (DWORD)-2;
+    if (whileRunning) whileRunning();
+    DWORD code = (DWORD)-3;
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    else TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code;
+}
+
 void DeleteRegTree(HKEY root, const std::wstring &key)
 {
     RegDeleteTreeW(root, key.c_str());

@@ -27,6 +27,14 @@ std::vector<unsigned char> ReadFileBytes(const std::wstring &path);
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
 inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
 
+// Runs one test ("Suite.Name") of this program in a child process: this program, or the copy of it
+// at exe, started in directory (this one's when null). whileRunning, if given, runs as soon as the
+// child started. Answers the child's exit code (0 when its test passed or was skipped).
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr,
+                   const std::function<void()> &whileRunning = {});
+// True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
+bool InTestChild();
+
 // Deletes a registry key with its subkeys (ignores a missing one).
 void DeleteRegTree(HKEY root, const std::wstring &key);
 
