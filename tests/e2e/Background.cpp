@@ -3,77 +3,52 @@
 
 namespace {
 
-const wchar_t *const HiddenFolder = L"C:\\nimbra-tests\\hidden-watermarks";
+const std::wstring Windows = L"C:\\windows\\", Hidden = L"C:\\nimbra-tests\\hidden-watermarks\\";
 
-// Moves every watermark of the device aside for the test's life, and back afterwards.
-class WatermarksHidden {
-public:
-    WatermarksHidden()
-    {
-        CreateDirectoryW(HiddenFolder, nullptr);
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW(L"C:\\windows\\*water*", &found);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            std::wstring from = std::wstring(L"C:\\windows\\") + found.cFileName;
-            std::wstring to = std::wstring(HiddenFolder) + L"\\" + found.cFileName;
-            if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) moved_.push_back(found.cFileName);
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-    }
-    ~WatermarksHidden()
-    {
-        for (const std::wstring &name : moved_) {
-            std::wstring from = std::wstring(HiddenFolder) + L"\\" + name;
-            std::wstring to = L"C:\\windows\\" + name;
-            MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING);
-        }
-    }
-    size_t Count() const { return moved_.size(); }
-
-private:
-    std::vector<std::wstring> moved_;
-};
-
-// The message box of the process with the title "Nimbra" that is showing now, if any.
-HWND FindMessageBox(DWORD processId)
+// The visible message box titled "Nimbra" of the process, with its text; null when none.
+HWND FindMessageBox(DWORD processId, std::wstring &text)
 {
     for (HWND w : WindowsOfProcess(processId)) {
-        WCHAR cls[32] = {}, title[32] = {};
+        WCHAR cls[32] = {}, title[32] = {}, body[256] = {};
         GetClassNameW(w, cls, 32);
         GetWindowTextW(w, title, 32);
-        if (wcscmp(cls, L"#32770") == 0 && wcscmp(title, L"Nimbra") == 0 && IsWindowVisible(w)) return w;
+        GetDlgItemTextW(w, 0xFFFF, body, 256);   // the message box's text control
+        text = body;
+        if (wcscmp(cls, L"#32770") == 0 && wcscmp(title, L"Nimbra") == 0 && IsWindowVisible(w) && body[0]) return w;
     }
     return nullptr;
 }
 
-std::wstring MessageBoxText(HWND box)
-{
-    WCHAR text[256] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 256);   // the message box's text control
-    return text;
-}
-
 TEST(Background, NoWatermarkAtAllShowsBothMessagesAndEndsWithZero)
 {
-    WatermarksHidden hidden;
-    ASSERT_GT(hidden.Count(), 0u) << "the emulated device has no watermark to hide";
+    // Every watermark of the device goes aside for the test and comes back afterwards.
+    std::vector<std::wstring> moved;
+    CreateDirectoryW(L"C:\\nimbra-tests", nullptr);
+    CreateDirectoryW(Hidden.c_str(), nullptr);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((Windows + L"*water*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        if (MoveFileExW((Windows + found.cFileName).c_str(), (Hidden + found.cFileName).c_str(), MOVEFILE_REPLACE_EXISTING))
+            moved.push_back(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    struct Restore {
+        std::vector<std::wstring> &names;
+        ~Restore() { for (auto &n : names) MoveFileExW((Hidden + n).c_str(), (Windows + n).c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } restore{moved};
+    ASSERT_GT(moved.size(), 0u) << "the emulated device has no watermark to hide";
     SettingsFileValues values;
-    values.title = L"Start";
     ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
 
     NimbraProcess p;
     ASSERT_TRUE(p.Start());
-    const wchar_t *expected[] = {L"Failed to load System Today-Watermark!", L"Failed to Initialize Instance!"};
-    for (const wchar_t *text : expected) {
-        SCOPED_TRACE(Narrow(text));
+    for (const wchar_t *expected : {L"Failed to load System Today-Watermark!", L"Failed to Initialize Instance!"}) {
+        SCOPED_TRACE(Narrow(expected));
         HWND box = nullptr;
-        ASSERT_TRUE(PumpUntil([&] { return (box = FindMessageBox(p.Id())) && !MessageBoxText(box).empty(); }, 10000));
-        EXPECT_EQ(MessageBoxText(box), text);
-        // The box waits for the user: it is still there a moment later.
-        PumpFor(300);
-        EXPECT_TRUE(IsWindow(box));
-        EXPECT_TRUE(p.Running());
+        std::wstring text;
+        ASSERT_TRUE(PumpUntil([&] { return (box = FindMessageBox(p.Id(), text)) != nullptr; }, 10000));
+        EXPECT_EQ(text, expected);
+        PumpFor(300);   // the box waits for the user
+        EXPECT_TRUE(IsWindow(box) && p.Running());
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
     }
