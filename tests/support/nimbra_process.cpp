@@ -33,18 +33,10 @@ DWORD NimbraProcess::Wait(DWORD timeoutMs)
     return code;
 }
 
-bool NimbraProcess::Running() const
-{
-    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
 void NimbraProcess::Kill()
 {
     if (!info_.hProcess) return;
-    if (Running()) {
-        TerminateProcess(info_.hProcess, 99);
-        WaitForSingleObject(info_.hProcess, 5000);
-    }
+    if (Running()) TerminateProcess(info_.hProcess, 99), WaitForSingleObject(info_.hProcess, 5000);
     CloseHandle(info_.hProcess);
     CloseHandle(info_.hThread);
     info_ = {};
@@ -53,8 +45,7 @@ void NimbraProcess::Kill()
 DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs, const std::wstring &exe)
 {
     NimbraProcess p(exe);
-    if (!p.Start(words)) return (DWORD)-100;
-    return p.Wait(timeoutMs);
+    return p.Start(words) ? p.Wait(timeoutMs) : (DWORD)-100;
 }
 
 HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
@@ -68,10 +59,9 @@ std::vector<HWND> WindowsOfProcess(DWORD processId)
 {
     struct Search { DWORD pid; std::vector<HWND> found; } search{processId, {}};
     EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        auto *s = (Search *)p;
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
-        if (pid == s->pid) s->found.push_back(w);
+        if (pid == ((Search *)p)->pid) ((Search *)p)->found.push_back(w);
         return TRUE;
     }, (LPARAM)&search);
     return search.found;

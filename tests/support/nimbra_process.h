@@ -28,11 +28,10 @@ public:
     bool Start(const std::wstring &words = L"");
     // Waits for the process to end; answers its exit code, or STILL_ACTIVE after the time-out.
     DWORD Wait(DWORD timeoutMs);
-    bool Running() const;
+    bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     // Ends the process if it still runs (a test that failed half-way).
     void Kill();
     DWORD Id() const { return info_.dwProcessId; }
-    HANDLE Handle() const { return info_.hProcess; }
 
 private:
     std::wstring exe_;

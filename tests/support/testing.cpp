@@ -1,5 +1,8 @@
 #include "support/testing.h"
 
+// Set in the environment of a child started by RunTestChild.
+static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
+
 void PumpMessages()
 {
     MSG msg;
@@ -22,27 +25,39 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
     }
 }
 
-void PumpFor(DWORD ms)
+void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+
+bool MovePointerTo(int x, int y)
 {
-    PumpUntil([] { return false; }, ms);
+    RECT spot = {x, y, x + 1, y + 1};
+    ClipCursor(&spot);
+    bool there = PumpUntil([&] { POINT p; return GetCursorPos(&p) && p.x == x && p.y == y; }, 2000);
+    ClipCursor(nullptr);
+    PumpMessages();
+    return there;
+}
+
+std::array<LONG, 4> WindowPlace(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 std::wstring ExeFolder()
 {
     WCHAR path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path, n);
+    std::wstring s(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     return s.substr(0, s.find_last_of(L'\\') + 1);
 }
 
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
 {
-    std::vector<unsigned char> bytes;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    DWORD size = GetFileSize(f, nullptr), got = 0;
-    bytes.resize(size);
-    if (size && !ReadFile(f, bytes.data(), size, &got, nullptr)) got = 0;
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::vector<unsigned char> bytes(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    if (!bytes.empty() && !ReadFile(f, bytes.data(), (DWORD)bytes.size(), &got, nullptr)) got = 0;
     bytes.resize(got);
     CloseHandle(f);
     return bytes;
@@ -51,20 +66,15 @@ std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
 {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
     DWORD put = 0;
-    bool ok = size == 0 || (WriteFile(f, data, (DWORD)size, &put, nullptr) && put == size);
-    CloseHandle(f);
+    bool ok = f != INVALID_HANDLE_VALUE && (size == 0 || (WriteFile(f, data, (DWORD)size, &put, nullptr) && put == size));
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
     return ok;
 }
 
-// Set in the environment of a child started by RunTestChild.
-static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
-
 bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
 
-DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory,
-                   const std::function<void()> &whileRunning)
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory)
 {
     WCHAR self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -76,7 +86,6 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHA
     BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &pi);
     SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
     if (!started) return (DWORD)-2;
-    if (whileRunning) whileRunning();
     DWORD code = (DWORD)-3;
     if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
     else TerminateProcess(pi.hProcess, 99);
@@ -96,14 +105,4 @@ std::string Narrow(const std::wstring &text)
     std::string out;
     for (wchar_t c : text) out += c < 128 ? (char)c : '?';
     return out;
-}
-
-bool MovePointerTo(int x, int y)
-{
-    RECT spot = {x, y, x + 1, y + 1};
-    ClipCursor(&spot);
-    bool there = PumpUntil([&] { POINT p; return GetCursorPos(&p) && p.x == x && p.y == y; }, 2000);
-    ClipCursor(nullptr);
-    PumpMessages();
-    return there;
 }

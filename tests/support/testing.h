@@ -2,6 +2,7 @@
 // device. Timers in the program are real, so tests pump until a condition or a deadline.
 #pragma once
 #include "base/nimbra.h"
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ void PumpFor(DWORD ms);
 // X move its pointer there. Answers whether the pointer arrived.
 bool MovePointerTo(int x, int y);
 
+// A window's rectangle on the screen: left, top, right, bottom.
+std::array<LONG, 4> WindowPlace(HWND window);
+
 // Folder of this test executable, with a trailing backslash.
 std::wstring ExeFolder();
 // Whole file as bytes; empty when it cannot be read.
@@ -28,10 +32,9 @@ bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
 inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
 
 // Runs one test ("Suite.Name") of this program in a child process: this program, or the copy of it
-// at exe, started in directory (this one's when null). whileRunning, if given, runs as soon as the
-// child started. Answers the child's exit code (0 when its test passed or was skipped).
-DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr,
-                   const std::function<void()> &whileRunning = {});
+// at exe, started in directory (this one's when null). Answers the child's exit code (0 when its
+// test passed or was skipped).
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr);
 // True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
 bool InTestChild();
 

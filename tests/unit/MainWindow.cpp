@@ -10,7 +10,6 @@
 #include "look/background.h"
 #include "look/theme.h"
 #include "settings/settingsfile.h"
-#include <array>
 
 namespace {
 
@@ -23,15 +22,7 @@ COLORREF WindowPixel(HWND window, int x, int y)
 {
     HDC dc = GetDC(window);
     COLORREF c = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
-    return c;
-}
-
-std::array<LONG, 4> Place(HWND hwnd)
-{
-    RECT r = {};
-    GetWindowRect(hwnd, &r);
-    return {r.left, r.top, r.right, r.bottom};
+    return ReleaseDC(window, dc), c;
 }
 
 bool Rotate(DWORD width, DWORD height)
@@ -63,15 +54,15 @@ protected:
 
 TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWithItemHost)
 {
-    EXPECT_EQ(Place(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
+    EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
     EXPECT_FALSE(GetWindowLongW(MainWindow, GWL_STYLE) & WS_CAPTION);
     EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
     EXPECT_EQ(FindWindowW(L"NimbraClass", L"Nimbra Test Screen"), MainWindow);
     EXPECT_EQ(GetParent(ItemHost), MainWindow);
-    EXPECT_EQ(Place(ItemHost), (std::array<LONG, 4>{0, 26, 240, 320}));
+    EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 240, 320}));
     // A resize lays the host out to the new client area.
     MoveWindow(MainWindow, 0, 26, 200, 150, TRUE);
-    EXPECT_EQ(Place(ItemHost), (std::array<LONG, 4>{0, 26, 200, 176}));
+    EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 200, 176}));
 }
 
 TEST_F(MainWindow_Screen, ActivationRunsThePollAndDeactivationStopsItAndDropsTheSelection)
@@ -165,15 +156,15 @@ TEST_F(MainWindow_Screen, DestructionReleasesEveryGdiObjectAndEndsTheLoop)
 TEST_F(MainWindow_Screen, RotationResizesTheScreenAndShowsTheWatermarkForTheNewSize)
 {
     ASSERT_TRUE(Rotate(320, 240));
-    bool rotated = PumpUntil([] { return Place(MainWindow) == std::array<LONG, 4>{0, 26, 320, 240}; }, 5000);
+    bool rotated = PumpUntil([] { return WindowPlace(MainWindow) == std::array<LONG, 4>{0, 26, 320, 240}; }, 5000);
     bool reloaded = PumpUntil([] { return wcsstr(LoadedImagePath, L"_320_240.") != nullptr; }, 3000);
-    std::array<LONG, 4> host = Place(ItemHost);
+    std::array<LONG, 4> host = WindowPlace(ItemHost);
     bool restored = Rotate(240, 320);
     EXPECT_TRUE(rotated) << "the window did not follow the rotation";
     EXPECT_TRUE(reloaded) << Narrow(LoadedImagePath);
     EXPECT_EQ(host, (std::array<LONG, 4>{0, 26, 320, 240}));
     ASSERT_TRUE(restored);
-    EXPECT_TRUE(PumpUntil([] { return Place(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
+    EXPECT_TRUE(PumpUntil([] { return WindowPlace(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
 }
 
 } // namespace

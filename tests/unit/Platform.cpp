@@ -1,7 +1,6 @@
 // The desktop stand-ins for the device's shell and core calls (platform/), each checked
 // against what the device does.
 #include "support/testing.h"
-#include <array>
 #include <atomic>
 #include <map>
 #include <thread>
@@ -11,30 +10,12 @@ namespace {
 const WCHAR TEST_CLASS[] = L"NimbraPlatformTest";
 using Notices = std::vector<std::pair<WPARAM, std::wstring>>;   // WM_SETTINGCHANGE: wParam, text
 
-// What a test window saw: settings changes, button releases, and the gesture its last press ran.
-struct WindowLog {
-    Notices settingChanges;
-    int buttonUps = 0;
-    bool gestureDone = false;
-    DWORD gestureAnswer = 0, gestureMs = 0;
-};
-std::map<HWND, WindowLog> Logs;
+std::map<HWND, Notices> Logs;   // what each test window heard
 std::atomic<int> BusyNotices;   // refresh notices of the window on the thread that stops pumping
 
 LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    WindowLog &log = Logs[hwnd];
-    if (msg == WM_SETTINGCHANGE) {
-        log.settingChanges.push_back({wParam, lParam ? (const WCHAR *)lParam : L""});
-        SHHandleWMSettingChange(hwnd, wParam, lParam, nullptr);   // as the program's windows do
-    } else if (msg == WM_LBUTTONDOWN) {
-        SHRGINFO info = {sizeof info, hwnd, {(short)LOWORD(lParam), (short)HIWORD(lParam)}, SHRG_RETURNCMD};
-        DWORD start = GetTickCount();
-        log.gestureAnswer = SHRecognizeGesture(&info);
-        log.gestureMs = GetTickCount() - start;
-        log.gestureDone = true;
-    }
-    log.buttonUps += msg == WM_LBUTTONUP;
+    if (msg == WM_SETTINGCHANGE) Logs[hwnd].push_back({wParam, lParam ? (const WCHAR *)lParam : L""});
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
@@ -52,13 +33,6 @@ struct TestWindow {
     ~TestWindow() { DestroyWindow(hwnd), Logs.erase(hwnd), PumpMessages(); }
 };
 
-std::array<LONG, 4> Place(HWND hwnd)
-{
-    RECT r = {};
-    GetWindowRect(hwnd, &r);
-    return {r.left, r.top, r.right, r.bottom};
-}
-
 // The device's placement of a WS_VISIBLE-alone window: captionless and borderless, from the
 // navigation bar (bar pixels high) down to the screen's bottom, extended style kept.
 void CheckDeviceWindowPlacement(LONG width, LONG height, LONG bar)
@@ -67,18 +41,7 @@ void CheckDeviceWindowPlacement(LONG width, LONG height, LONG bar)
     ASSERT_TRUE(window.hwnd);
     EXPECT_EQ(GetWindowLongW(window.hwnd, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_TRUE((DWORD)GetWindowLongW(window.hwnd, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
-    EXPECT_EQ(Place(window.hwnd), (std::array<LONG, 4>{0, bar, width, height}));
-}
-
-// Mouse input as the stylus gives it, at a screen point.
-void SendMouse(DWORD flags, int x, int y)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-    SendInput(1, &input, sizeof input);
+    EXPECT_EQ(WindowPlace(window.hwnd), (std::array<LONG, 4>{0, bar, width, height}));
 }
 
 bool InFront(HWND hwnd) { return PumpUntil([&] { return GetForegroundWindow() == hwnd; }, 2000); }
@@ -93,34 +56,6 @@ bool IsAbove(HWND a, HWND b)
 }
 
 } // namespace
-
-TEST(Platform, RegistryTakesTheDevicesKeyPathsAccessMaskAndBoundedStrings)
-{
-    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\NimbraTest");
-    const WCHAR *key = L"\\Software\\NimbraTest\\Platform";   // the device's form, leading backslash
-    EXPECT_HRESULT_SUCCEEDED(RegistrySetString(HKEY_CURRENT_USER, key, L"Text", L"Phone"));   // makes the key
-    EXPECT_HRESULT_SUCCEEDED(RegistrySetDWORD(HKEY_CURRENT_USER, key, L"Number", 7));
-    // A string that fits reads whole; one that does not, or the wrong type, fails and leaves the buffer empty.
-    struct Case { const WCHAR *value; UINT cap; bool ok; const WCHAR *text; };
-    for (Case c : {Case{L"Text", 6, true, L"Phone"}, {L"Text", 5, false, L""}, {L"Number", 6, false, L""}}) {
-        WCHAR text[6] = L"xxxxx";
-        EXPECT_EQ(SUCCEEDED(RegistryGetString(HKEY_CURRENT_USER, key, c.value, text, c.cap)), c.ok) << c.cap;
-        EXPECT_STREQ(text, c.text);
-    }
-    DWORD number = 0, size = sizeof number;
-    EXPECT_HRESULT_FAILED(RegistryGetDWORD(HKEY_CURRENT_USER, key, L"Text", &number));
-    EXPECT_HRESULT_FAILED(RegistryGetDWORD(HKEY_CURRENT_USER, key, L"Missing", &number));
-    // Access mask 0, which the device's callers pass, reads and writes.
-    HKEY hkey = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, 0, nullptr, &hkey, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(hkey, L"Number", 0, REG_DWORD, (const BYTE *)&size, sizeof size), ERROR_SUCCESS);
-    RegCloseKey(hkey);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, 0, &hkey), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(hkey, L"Number", nullptr, nullptr, (BYTE *)&number, &size), ERROR_SUCCESS);
-    EXPECT_EQ(number, 4u);
-    RegCloseKey(hkey);
-    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\NimbraTest");
-}
 
 TEST(Platform, RootedPathsNameTheProgramsDriveWhereverItStarts)
 {
@@ -194,8 +129,8 @@ TEST(Platform, TodayRefreshBroadcastArrivesLaterAndSkipsNoOne)
     DWORD start = GetTickCount();
     EXPECT_TRUE(PostMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, TODAY_REFRESH_CODE, 0));
     EXPECT_LT(GetTickCount() - start, 500u) << "the poster never waits";
-    EXPECT_TRUE(Logs[mine.hwnd].settingChanges.empty()) << "the device posts: nothing arrives during the call";
-    EXPECT_TRUE(PumpUntil([&] { return !Logs[mine.hwnd].settingChanges.empty(); }, 2000)) << "the busy window holds ours up";
+    EXPECT_TRUE(Logs[mine.hwnd].empty()) << "the device posts: nothing arrives during the call";
+    EXPECT_TRUE(PumpUntil([&] { return !Logs[mine.hwnd].empty(); }, 2000)) << "the busy window holds ours up";
     EXPECT_EQ(BusyNotices, 0);
     SetEvent(release);
     busy.join();
@@ -203,65 +138,7 @@ TEST(Platform, TodayRefreshBroadcastArrivesLaterAndSkipsNoOne)
     EXPECT_EQ(BusyNotices, 1) << "the busy window gets it once it pumps again";
     // The section text travels along.
     PostTodayRefresh(TODAY_REFRESH_CODE, (LPARAM)L"Today");
-    EXPECT_TRUE(PumpUntil([&] { return Logs[mine.hwnd].settingChanges.size() == 2; }, 2000));
-    EXPECT_EQ(Logs[mine.hwnd].settingChanges, (Notices{{TODAY_REFRESH_CODE, L""}, {TODAY_REFRESH_CODE, L"Today"}}));
+    EXPECT_TRUE(PumpUntil([&] { return Logs[mine.hwnd].size() == 2; }, 2000));
+    EXPECT_EQ(Logs[mine.hwnd], (Notices{{TODAY_REFRESH_CODE, L""}, {TODAY_REFRESH_CODE, L"Today"}}));
 }
 
-TEST(Platform, MessageTextIsCopiedWithoutTrustingThePointer)
-{
-    WCHAR text[6];
-    EXPECT_TRUE(ReadMessageText((LPARAM)L"Phone", text, 6));
-    EXPECT_STREQ(text, L"Phone");
-    // Too long, null, never mapped, the kernel half: refused, and the buffer left empty.
-    for (LPARAM bad : {(LPARAM)L"Phones", (LPARAM)0, (LPARAM)0x10, (LPARAM)0xFFFF800000000000ull}) {
-        CopyText(text, L"xxxxx");
-        EXPECT_FALSE(ReadMessageText(bad, text, 6)) << std::hex << bad;
-        EXPECT_STREQ(text, L"");
-    }
-}
-
-TEST(Platform, TapAndHoldIsRecognisedFromTheMouse)
-{
-    TestWindow window;
-    ASSERT_TRUE(BringToFront(window.hwnd));
-    const int x = 120, y = 170;
-    WindowLog &log = Logs[window.hwnd];
-    // A press at (x, y), then a move, or the release before the gesture has answered.
-    struct Case { const char *name; int moveX, moveY; bool release; DWORD answer, minMs, maxMs; };
-    for (Case c : {Case{"held still", 0, 0, false, GN_CONTEXTMENU, 450, 1000},
-                   Case{"held with a tremble inside the drag tolerance", 1, 1, false, GN_CONTEXTMENU, 450, 1000},
-                   Case{"moved away", 40, 0, false, 0, 0, 400}, Case{"released", 0, 0, true, 0, 0, 400}}) {
-        SCOPED_TRACE(c.name);
-        log = WindowLog();
-        ASSERT_TRUE(MovePointerTo(x, y));
-        SendMouse(0, x, y);
-        SendMouse(MOUSEEVENTF_LEFTDOWN, x, y);
-        if (c.moveX) SendMouse(0, x + c.moveX, y + c.moveY);
-        if (c.release) SendMouse(MOUSEEVENTF_LEFTUP, x, y);
-        ASSERT_TRUE(PumpUntil([&] { return log.gestureDone; }, 3000));
-        if (!c.release) SendMouse(MOUSEEVENTF_LEFTUP, x, y);
-        PumpUntil([&] { return log.buttonUps > 0; }, 2000);
-        EXPECT_EQ(log.buttonUps, 1) << "the release reaches the window";
-        EXPECT_EQ(log.gestureAnswer, c.answer);
-        EXPECT_TRUE(log.gestureMs >= c.minMs && log.gestureMs <= c.maxMs) << log.gestureMs << " ms";
-    }
-    EXPECT_EQ(GetCapture(), nullptr);
-}
-
-TEST(Platform, ShortcutFileHasTheDevicesFormat)
-{
-    std::wstring path = ExeFolder() + L"platform-test.lnk";
-    DeleteFileW(path.c_str());
-    WCHAR target[] = L"\"\\Program Files\\Nimbra\\Nimbra.exe\" background", other[] = L"\\Windows\\x.exe",
-          foreign[] = L"\\Windows\\\x4E2D.exe";
-    ASSERT_TRUE(SHCreateShortcut(&path[0], target));
-    const std::string expected = "45#\"\\Program Files\\Nimbra\\Nimbra.exe\" background";
-    EXPECT_EQ(ReadFileBytes(path), std::vector<unsigned char>(expected.begin(), expected.end()));
-    EXPECT_FALSE(SHCreateShortcut(&path[0], other)) << "an existing shortcut is not replaced";
-    EXPECT_EQ(ReadFileBytes(path).size(), expected.size());
-    DeleteFileW(path.c_str());
-    // A target the code page cannot hold is refused rather than written changed.
-    EXPECT_TRUE(GetACP() == CP_UTF8 ||
-                (!SHCreateShortcut(&path[0], foreign) && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES));
-    DeleteFileW(path.c_str());
-}
