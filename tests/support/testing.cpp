@@ -100,6 +100,17 @@ void DeleteRegTree(HKEY root, const std::wstring &key)
     RegDeleteKeyW(root, key.c_str());
 }
 
+void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to)
+{
+    HKEY source, target;
+    DeleteRegTree(root, to);
+    if (RegOpenKeyExW(root, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS) return;
+    if (RegCreateKeyExW(root, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) == ERROR_SUCCESS)
+        RegCopyTreeW(source, nullptr, target), RegCloseKey(target);
+    RegCloseKey(source);
+    DeleteRegTree(root, from);
+}
+
 std::string Narrow(const std::wstring &text)
 {
     std::string out;

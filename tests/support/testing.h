@@ -40,5 +40,8 @@ bool InTestChild();
 
 // Deletes a registry key with its subkeys (ignores a missing one).
 void DeleteRegTree(HKEY root, const std::wstring &key);
+// Moves a registry key with its subkeys to another path of the same root (a test's own
+// values then take its place; moving it back restores it). Nothing happens when from is missing.
+void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to);
 
 std::string Narrow(const std::wstring &text);

@@ -18,13 +18,6 @@ int TodayRefreshes;   // Today refresh notices that the listener window received
 // Whether a timer of this id runs on the window; it keeps running afterwards.
 bool TimerRuns(HWND window, UINT_PTR id) { return KillTimer(window, id) && SetTimer(window, id, REFRESH_INTERVAL, nullptr); }
 
-COLORREF WindowPixel(HWND window, int x, int y)
-{
-    HDC dc = GetDC(window);
-    COLORREF c = GetPixel(dc, x, y);
-    return ReleaseDC(window, dc), c;
-}
-
 bool Rotate(DWORD width, DWORD height)
 {
     DEVMODEW mode = {};
@@ -81,21 +74,6 @@ TEST_F(MainWindow_Screen, ActivationRunsThePollAndDeactivationStopsItAndDropsThe
     EXPECT_EQ(SelectedIcon, -1);
 }
 
-TEST_F(MainWindow_Screen, PaintsOnlyTheUpdateRectangleFromTheBackground)
-{
-    ShowWindow(ItemHost, SW_HIDE);   // so that the main window's own painting shows
-    RECT all = {0, 0, 240, 300}, part = {0, 0, 20, 20};
-    for (auto [colour, update] : {std::pair{RGB(255, 0, 0), (RECT *)nullptr}, {RGB(0, 0, 255), &part}}) {
-        HBRUSH brush = CreateSolidBrush(colour);
-        FillRect(BackgroundDC, &all, brush);
-        DeleteObject(brush);
-        InvalidateRect(MainWindow, update, FALSE);
-        UpdateWindow(MainWindow);
-        EXPECT_EQ(WindowPixel(MainWindow, 5, 5), colour);
-    }
-    EXPECT_EQ(WindowPixel(MainWindow, 50, 50), RGB(255, 0, 0)) << "painting copied more than the update rectangle";
-}
-
 TEST_F(MainWindow_Screen, TodayRefreshReloadsTheColours)
 {
     const DWORD text = RGB(1, 2, 3);
@@ -112,12 +90,6 @@ TEST_F(MainWindow_Screen, OkSendsTheScreenBehindAndKeepsItRunning)
     SendMessageW(MainWindow, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(PumpUntil([] { return GetForegroundWindow() != MainWindow; }, 3000));
     EXPECT_TRUE(IsWindow(MainWindow));
-}
-
-TEST_F(MainWindow_Screen, PrivateMessagesAnswerAsOtherProgramsExpect)
-{
-    EXPECT_EQ(SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0), 1);
-    EXPECT_EQ(SendMessageW(MainWindow, HM_NOTIFYICON, 3, 0), 2) << "operations above 2 answer 2";
 }
 
 TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgroundChange)

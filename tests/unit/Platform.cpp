@@ -20,15 +20,15 @@ LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 }
 
 // A top-level window made as the program makes its main window (WS_VISIBLE alone, default
-// place), or of another class, style, place and owner; destroyed at the end of its scope.
+// place); destroyed at the end of its scope.
 struct TestWindow {
     HWND hwnd;
-    explicit TestWindow(DWORD exStyle = 0, const WCHAR *cls = TEST_CLASS, DWORD style = WS_VISIBLE,
-                        RECT r = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT}, HWND owner = nullptr)
+    explicit TestWindow(DWORD exStyle = 0)
     {
-        WNDCLASSW wc = {0, TestWindowProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, cls};
+        WNDCLASSW wc = {0, TestWindowProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, TEST_CLASS};
         RegisterClassW(&wc);
-        hwnd = CreateWindowExW(exStyle, cls, L"Test", style, r.left, r.top, r.right, r.bottom, owner, nullptr, wc.hInstance, nullptr);
+        hwnd = CreateWindowExW(exStyle, TEST_CLASS, L"Test", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               nullptr, nullptr, wc.hInstance, nullptr);
     }
     ~TestWindow() { DestroyWindow(hwnd), Logs.erase(hwnd), PumpMessages(); }
 };
@@ -42,17 +42,6 @@ void CheckDeviceWindowPlacement(LONG width, LONG height, LONG bar)
     EXPECT_EQ(GetWindowLongW(window.hwnd, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_TRUE((DWORD)GetWindowLongW(window.hwnd, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
     EXPECT_EQ(WindowPlace(window.hwnd), (std::array<LONG, 4>{0, bar, width, height}));
-}
-
-bool InFront(HWND hwnd) { return PumpUntil([&] { return GetForegroundWindow() == hwnd; }, 2000); }
-bool BringToFront(HWND hwnd) { return SetForegroundWindow(hwnd) && InFront(hwnd); }
-
-// True when a is above b in the z-order of top-level windows.
-bool IsAbove(HWND a, HWND b)
-{
-    for (HWND w = GetWindow(a, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (w == b) return true;
-    return false;
 }
 
 } // namespace
@@ -77,34 +66,6 @@ TEST(Platform, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWind
 TEST(Platform_Hires, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(480, 640, 52); }
 TEST(Platform_Landscape, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(320, 240, 26); }
 TEST(Platform_Dpi131, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(240, 320, 35); }
-
-TEST(Platform, ForegroundFormsForWindowsAndTheDesktop)
-{
-    TestWindow main, other;
-    TestWindow owned(0, TEST_CLASS, WS_POPUP, {20, 60, 80, 40}, main.hwnd);
-    ShowWindow(owned.hwnd, SW_SHOWNOACTIVATE);
-    // The desktop window, plain or with bit 0: no program of ours stays in front.
-    for (ULONG_PTR bit : {0, 1}) {
-        ASSERT_TRUE(BringToFront(other.hwnd));
-        EXPECT_TRUE(SetForegroundWindow((HWND)((ULONG_PTR)GetDesktopWindow() | bit)));
-        EXPECT_TRUE(PumpUntil([&] {
-            HWND front = GetForegroundWindow();
-            return front != other.hwnd && front != main.hwnd && front != owned.hwnd;
-        }, 2000)) << "bit " << bit;
-    }
-    // Bit 0 on a window: it comes to the front with the window it owns.
-    ASSERT_TRUE(BringToFront(other.hwnd) && IsAbove(other.hwnd, owned.hwnd));
-    EXPECT_TRUE(SetForegroundWindow((HWND)((ULONG_PTR)main.hwnd | 1)));
-    EXPECT_TRUE(InFront(main.hwnd));
-    EXPECT_TRUE(IsAbove(owned.hwnd, other.hwnd));
-    // With the system Today screen stand-in running, the desktop form brings it to the front.
-    {
-        TestWindow today(0, L"DesktopExplorerWindow", WS_POPUP | WS_VISIBLE, {0, 26, 240, 294});
-        EXPECT_TRUE(SetForegroundWindow(GetDesktopWindow()));
-        EXPECT_TRUE(InFront(today.hwnd));
-    }
-    UnregisterClassW(L"DesktopExplorerWindow", GetModuleHandleW(nullptr));
-}
 
 TEST(Platform, TodayRefreshBroadcastArrivesLaterAndSkipsNoOne)
 {

@@ -7,7 +7,7 @@
 namespace {
 
 const std::wstring PluginFolder = L"C:\\Program Files\\Nimbra\\plugins\\", ItemsKey = L"Software\\Microsoft\\Today\\Items\\";
-const wchar_t *const OwnerKey = L"ControlPanel\\Owner";
+const wchar_t *const OwnerKey = L"ControlPanel\\Owner", *const OwnerBackup = L"Software\\NimbraTests\\Owner";
 const COLORREF HostText = RGB(255, 0, 0), HostHighlight = RGB(0, 160, 0), HostHighlightText = RGB(255, 255, 0),
                HostWatermark = RGB(0, 0, 255);
 HWND TookSelection;   // the item that told the host it took the selection
@@ -98,7 +98,6 @@ protected:
         return SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(record), 0);
     }
 };
-class Plugins_Hires : public Plugins {};
 
 } // namespace
 
@@ -158,15 +157,8 @@ TEST_F(Plugins, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
 
 TEST_F(Plugins, OwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
 {
-    const wchar_t *fields[] = {L"Name", L"Company", L"Telephone", L"E-mail"};
-    std::vector<std::wstring> saved;
-    for (const wchar_t *field : fields) {
-        wchar_t old[256] = L"";
-        DWORD size = sizeof old;
-        RegGetValueW(HKEY_CURRENT_USER, OwnerKey, field, RRF_RT_REG_SZ, nullptr, old, &size);
-        saved.push_back(old);
-        SetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin Example");
-    }
+    MoveRegTree(HKEY_CURRENT_USER, OwnerKey, OwnerBackup);   // the device's owner comes back at the end
+    for (const wchar_t *field : {L"Name", L"Company", L"Telephone", L"E-mail"}) SetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin");
     for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", note, note);
     TODAYLISTITEM *owner, *notes, *empty;
     HWND o = Create(L"NimbraOwner", L"Owner", &owner), n = Create(L"NimbraNotes", L"TestNotes", &notes);
@@ -199,17 +191,5 @@ TEST_F(Plugins, OwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
     DWORD expanded = 9, size = sizeof expanded;
     RegGetValueW(HKEY_LOCAL_MACHINE, (ItemsKey + L"TestNotes").c_str(), L"Expanded", RRF_RT_REG_DWORD, nullptr, &expanded, &size);
     EXPECT_EQ(expanded, 1u) << "kept for the next start";
-    for (int i = 0; i < 4; i++) SetString(HKEY_CURRENT_USER, OwnerKey, fields[i], saved[i].empty() ? nullptr : saved[i].c_str());
-}
-
-TEST_F(Plugins_Hires, HeightsAndTextScaleWithTheScreenDensity)
-{
-    ASSERT_EQ(Scaled(96), 192u);
-    SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", L"Note1", L"One");
-    TODAYLISTITEM *clock, *notes;
-    HWND b = Create(L"NimbraClock", L"TestClock", &clock);
-    ASSERT_TRUE(b && Create(L"NimbraNotes", L"TestNotes", &notes));
-    EXPECT_EQ(std::make_pair(clock->cyp, notes->cyp), std::make_pair((DWORD)80, (DWORD)72));
-    Show(b, clock);
-    EXPECT_GT(CountColor(b, HostText), 80) << "text in the larger font";
+    MoveRegTree(HKEY_CURRENT_USER, OwnerBackup, OwnerKey);
 }

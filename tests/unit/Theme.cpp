@@ -11,23 +11,12 @@ const wchar_t ColorKey[] = L"Software\\Microsoft\\Color", BackupKey[] = L"Softwa
 // A recognisable colour per scheme entry.
 COLORREF Entry(int index) { return RGB(index * 7, 255 - index, index * 3 + 1); }
 
-void MoveKey(LPCWSTR from, LPCWSTR to)
-{
-    HKEY source, target;
-    DeleteRegTree(HKEY_LOCAL_MACHINE, to);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &source) != ERROR_SUCCESS) return;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr);
-    EXPECT_EQ(RegCopyTreeW(source, nullptr, target), ERROR_SUCCESS);
-    RegCloseKey(target), RegCloseKey(source);
-    DeleteRegTree(HKEY_LOCAL_MACHINE, from);
-}
-
 } // namespace
 
 // The device's scheme is moved aside while the test writes its own.
 TEST(Theme, EntriesOfTheSchemeAndTheirOverrides)
 {
-    MoveKey(ColorKey, BackupKey);
+    MoveRegTree(HKEY_LOCAL_MACHINE, ColorKey, BackupKey);
     const DWORD six = RGB(1, 2, 3), thirtyFive = RGB(0, 35, 0), eight[2] = {0x111111, 0x111111};
     struct Case { const char *name; size_t bytes; DWORD type; bool overrides; std::array<COLORREF, 4> colors; };
     const Case cases[] = {
@@ -67,6 +56,6 @@ TEST(Theme, EntriesOfTheSchemeAndTheirOverrides)
     EXPECT_FALSE(LoadThemeColors());
     EXPECT_EQ(SeparatorColor, Entry(6));
     EXPECT_EQ(GetObjectType(SeparatorPen), (DWORD)OBJ_PEN);
-    MoveKey(BackupKey, ColorKey);
+    MoveRegTree(HKEY_LOCAL_MACHINE, BackupKey, ColorKey);
     LoadThemeColors();
 }
