@@ -54,15 +54,3 @@ HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
     PumpUntil([&] { return (found = FindWindowW(L"NimbraClass", title.c_str())) != nullptr; }, timeoutMs);
     return found;
 }
-
-std::vector<HWND> WindowsOfProcess(DWORD processId)
-{
-    struct Search { DWORD pid; std::vector<HWND> found; } search{processId, {}};
-    EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == ((Search *)p)->pid) ((Search *)p)->found.push_back(w);
-        return TRUE;
-    }, (LPARAM)&search);
-    return search.found;
-}

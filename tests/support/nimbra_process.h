@@ -42,5 +42,3 @@ private:
 DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs = 15000, const std::wstring &exe = INSTALLED_NIMBRA);
 // Waits for a top-level window of class "NimbraClass" with this title.
 HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs = 15000);
-// The top-level windows that belong to a process.
-std::vector<HWND> WindowsOfProcess(DWORD processId);

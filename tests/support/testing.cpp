@@ -72,6 +72,18 @@ bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
     return ok;
 }
 
+std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to)
+{
+    std::vector<std::wstring> moved;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((from + pattern).c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        if (MoveFileExW((from + found.cFileName).c_str(), (to + found.cFileName).c_str(), MOVEFILE_REPLACE_EXISTING))
+            moved.push_back(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return moved;
+}
+
 bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
 
 DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory)

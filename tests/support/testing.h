@@ -38,6 +38,10 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", cons
 // True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
 bool InTestChild();
 
+// Moves the files of folder `from` (with a trailing backslash) that match the pattern into folder
+// `to`; answers their names. Tests move the device's files aside and back this way.
+std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to);
+
 // Deletes a registry key with its subkeys (ignores a missing one).
 void DeleteRegTree(HKEY root, const std::wstring &key);
 // Moves a registry key with its subkeys to another path of the same root (a test's own

@@ -27,20 +27,8 @@ bool WriteImage(const std::wstring &path, int w, int h, COLORREF solid = CLR_INV
     return WriteEncodedImage(path, format, w, h, px, stride);
 }
 
-// Calls f with the name of every file that matches the pattern.
-void ForEachFile(const std::wstring &pattern, const std::function<void(const std::wstring &)> &f)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do f(found.cFileName);
-    while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
 class Background : public testing::Test {
 protected:
-    std::vector<std::wstring> MovedAside;
     Settings SavedSettings = AppSettings;
 
     void SetUp() override
@@ -48,9 +36,7 @@ protected:
         CreateDirectoryW(L"C:\\nimbra-tests", nullptr);
         CreateDirectoryW(DIR.c_str(), nullptr);
         CreateDirectoryW(ASIDE.c_str(), nullptr);
-        ForEachFile(WINDOWS_DIR + L"*water*", [&](const std::wstring &name) {
-            if (MoveFileW((WINDOWS_DIR + name).c_str(), (ASIDE + name).c_str())) MovedAside.push_back(name);
-        });
+        MoveFiles(WINDOWS_DIR, L"*water*", ASIDE);   // the device's own, back at the end
         BackgroundDC = CreateCompatibleDC(nullptr);
         LoadedImagePath[0] = 0;
         AppSettings.EnableBackground = 0;
@@ -59,11 +45,11 @@ protected:
     {
         FreeBackgroundDC();
         FreeBackgroundBitmap();
-        ForEachFile(WINDOWS_DIR + L"*water*", [&](const std::wstring &name) { DeleteFileW((WINDOWS_DIR + name).c_str()); });
-        for (const std::wstring &name : MovedAside) MoveFileW((ASIDE + name).c_str(), (WINDOWS_DIR + name).c_str());
+        MoveFiles(WINDOWS_DIR, L"*water*", DIR);   // the test's own, deleted with the rest below
+        MoveFiles(ASIDE, L"*", WINDOWS_DIR);
         RegistrySetDWORD(HKEY_CURRENT_USER, TODAY_KEY, L"UseStartImage", 0);   // the device's value
         AppSettings = SavedSettings;
-        ForEachFile(DIR + L"*.*", [&](const std::wstring &name) { DeleteFileW((DIR + name).c_str()); });
+        for (const std::wstring &name : MoveFiles(DIR, L"*.*", ASIDE)) DeleteFileW((ASIDE + name).c_str());
     }
     static void PutWatermark(const std::wstring &name, COLORREF colour) { EXPECT_TRUE(WriteImage(WINDOWS_DIR + name, 24, 32, colour)); }
     bool Reload() { return BackgroundDirty = true, LoadBackground(); }
