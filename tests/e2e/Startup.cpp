@@ -8,7 +8,8 @@ const wchar_t *const Title = L"Start";
 
 void CloseAllInstances()
 {
-    for (HWND w; (w = FindWindowW(L"NimbraClass", nullptr));) {
+    HWND w;
+    for (int i = 0; i < 5 && (w = FindWindowW(L"NimbraClass", nullptr)); i++) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
@@ -25,9 +26,7 @@ protected:
     void SetUp() override
     {
         CloseAllInstances();
-        SettingsFileValues values;
-        values.title = Title;
-        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, SettingsFileValues()));   // titled "Start"
     }
     void TearDown() override { CloseAllInstances(); }
 };
@@ -74,17 +73,6 @@ TEST_F(Startup, CopiesWithOtherTitlesRunSideBySide)
     EXPECT_EQ(RunNimbra(L"quit"), 0u);
     EXPECT_EQ(a.Wait(10000), 1u);
     EXPECT_TRUE(b.Running());
-}
-
-TEST_F(Startup, BackgroundWordStartsBehindTheTodayScreen)
-{
-    NimbraProcess first;
-    ASSERT_TRUE(first.Start(L"background"));
-    HWND window = WaitForNimbraWindow(Title);
-    ASSERT_TRUE(window);
-    PumpFor(500);
-    EXPECT_NE(GetForegroundWindow(), window);
-    EXPECT_TRUE(first.Running());
 }
 
 }  // namespace

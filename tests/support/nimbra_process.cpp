@@ -3,10 +3,6 @@
 bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &v)
 {
     std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
-    if (!v.background.empty()) text += L"Background = " + v.background + L"\n";
-    if (v.enableBackground) text += L"EnableBackground = 1\n";
-    if (v.disableCommandBar) text += L"DisableCommandBar = 1\n";
-    if (v.bigTray) text += L"BigTray = 1\n";
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
     return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }

@@ -106,11 +106,7 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHA
     return code;
 }
 
-void DeleteRegTree(HKEY root, const std::wstring &key)
-{
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
-}
+void DeleteRegTree(HKEY root, const std::wstring &key) { RegDeleteTreeW(root, key.c_str()), RegDeleteKeyW(root, key.c_str()); }
 
 void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to)
 {

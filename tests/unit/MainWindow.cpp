@@ -21,8 +21,7 @@ bool TimerRuns(HWND window, UINT_PTR id) { return KillTimer(window, id) && SetTi
 bool Rotate(DWORD width, DWORD height)
 {
     DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    mode.dmPelsWidth = width, mode.dmPelsHeight = height, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmSize = sizeof(mode), mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT, mode.dmPelsWidth = width, mode.dmPelsHeight = height;
     return ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
 }
 
@@ -48,10 +47,8 @@ protected:
 TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWithItemHost)
 {
     EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
-    EXPECT_FALSE(GetWindowLongW(MainWindow, GWL_STYLE) & WS_CAPTION);
-    EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
+    EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) << "the navigation bar shows OK for it";
     EXPECT_EQ(FindWindowW(L"NimbraClass", L"Nimbra Test Screen"), MainWindow);
-    EXPECT_EQ(GetParent(ItemHost), MainWindow);
     EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 240, 320}));
     // A resize lays the host out to the new client area.
     MoveWindow(MainWindow, 0, 26, 200, 150, TRUE);
@@ -70,17 +67,7 @@ TEST_F(MainWindow_Screen, ActivationRunsThePollAndDeactivationStopsItAndDropsThe
     SelectedItem = 0, SelectedIcon = 2;
     SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
     EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER));
-    EXPECT_EQ(SelectedItem, -1);
-    EXPECT_EQ(SelectedIcon, -1);
-}
-
-TEST_F(MainWindow_Screen, TodayRefreshReloadsTheColours)
-{
-    const DWORD text = RGB(1, 2, 3);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4", REG_DWORD, &text, 4), ERROR_SUCCESS);
-    SendMessageW(MainWindow, WM_SETTINGCHANGE, TODAY_REFRESH_CODE, 0);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
-    EXPECT_EQ(TextColor, text);
+    EXPECT_EQ(std::make_pair(SelectedItem, SelectedIcon), std::make_pair(-1, -1));
 }
 
 TEST_F(MainWindow_Screen, OkSendsTheScreenBehindAndKeepsItRunning)

@@ -7,18 +7,15 @@
 
 namespace {
 
-// Strip height, icon size and icon pitch for each BigTray value; AppSettings is left as found.
+// Strip height, icon size and icon pitch for each BigTray value.
 void ExpectMetrics(std::initializer_list<std::array<int, 4>> table)
 {
-    const int saved = AppSettings.BigTray;
     for (auto [bigTray, height, size, pitch] : table) {
         SCOPED_TRACE("BigTray " + std::to_string(bigTray));
         AppSettings.BigTray = bigTray;
         ComputeTrayMetrics();
         EXPECT_EQ(std::vector<int>({TrayHeight, IconSize, IconPitch}), std::vector<int>({height, size, pitch}));
     }
-    AppSettings.BigTray = saved;
-    ComputeTrayMetrics();
 }
 
 } // namespace

@@ -46,14 +46,12 @@ protected:
 
 TEST_F(Settings_File, KeysAndDamagedFiles)
 {
-    std::vector<unsigned char> odd = Utf16(L"Title = Odd\n"), halfLineFeed = Utf16(L"Title = Whole\nTitle = Half");
-    odd.push_back('Z');
-    halfLineFeed.push_back(0x0A);   // the final line feed cut in half: the last line has none
+    std::vector<unsigned char> odd = Utf16(L"Title = Whole\nTitle = Half");
+    odd.push_back(0x0A);   // the final line feed cut in half: the last line has none
     // A load resets Title, Background and EnableBackground only; before each: Old, old, old.jpg, 1, 1, 0.
     struct Case { const char *name; bool write; std::vector<unsigned char> bytes; Settings want; };
     const Case cases[] = {
         {"missing", false, {}, {L"Start", L"old", L"", 0, 1, 0}},
-        {"one byte", true, {0xFF}, {L"Start", L"old", L"", 0, 1, 0}},
         {"first letters; case matters; the later line wins; the value is all after the first \" = \"", true,
          Utf16(L"bigtray = 1\nBox = 1\nBanner = b.png\nPx = 1::Q::\nTitle = One\nTime = a = b\nEnd = 3\n"
                L"Dull = yes\nXylophone = 1\nTitle=NoSpaces\nno separator here\nBigger =   -12abc\n"),
@@ -64,8 +62,7 @@ TEST_F(Settings_File, KeysAndDamagedFiles)
         {"CR stays in text values, numbers ignore it", true, Utf16(L"Title = Crlf\r\nEnableBackground = 1\r\n"),
          {L"Crlf\r", L"old", L"", 1, 1, 0}},
         {"last line without a line feed", true, Utf16(L"Title = Kept\nTitle = Dropped"), {L"Kept", L"old", L"", 0, 1, 0}},
-        {"odd length", true, odd, {L"Odd", L"old", L"", 0, 1, 0}},
-        {"odd length through the last line feed", true, halfLineFeed, {L"Whole", L"old", L"", 0, 1, 0}},
+        {"odd length", true, odd, {L"Whole", L"old", L"", 0, 1, 0}},
         {"a zero ends its line", true, Utf16(L"Title = ab\0cd\nBack\0ground = y\nPlugins = 1::A::\n"s),
          {L"ab", L"1::A::", L"", 0, 1, 0}},
     };
@@ -86,10 +83,8 @@ TEST_F(Settings_File, LongValuesAreCutToTheirField)
         SCOPED_TRACE(extra.size());
         LoadBytes(Utf16(L"Title = " + title259 + extra + L"\nBackground = " + path259 + extra + L"\nPlugins = " +
                         list2047 + extra + L"\nEnableBackground = 1\n"));
-        EXPECT_EQ(std::wstring(AppSettings.Title), title259);
-        EXPECT_EQ(std::wstring(AppSettings.Background), path259);
-        EXPECT_EQ(std::wstring(AppSettings.PluginList), list2047);
-        EXPECT_EQ(AppSettings.EnableBackground, 1);
+        EXPECT_EQ(std::wstring(AppSettings.Title) + L"|" + AppSettings.Background + L"|" + AppSettings.PluginList + L"|" +
+                      std::to_wstring(AppSettings.EnableBackground), title259 + L"|" + path259 + L"|" + list2047 + L"|1");
     }
     // A cut through a surrogate pair drops its first half instead of keeping it alone.
     for (size_t before : {258, 257}) {
@@ -132,9 +127,7 @@ TEST_F(Settings_File, FailedSaveKeepsTheOldFile)
         const bool create = failure[0] == 'c';
         ASSERT_TRUE(WriteFileBytes(path, old));
         AppSettings = before;
-        if (create) {
-            ASSERT_TRUE(CreateDirectoryW(newPath.c_str(), nullptr));   // in the way of the new file
-        }
+        ASSERT_TRUE(!create || CreateDirectoryW(newPath.c_str(), nullptr));   // in the way of the new file
         // Open without delete sharing, the old file cannot be replaced.
         HANDLE holder = failure[0] != 'r' ? INVALID_HANDLE_VALUE
                                           : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -145,10 +138,6 @@ TEST_F(Settings_File, FailedSaveKeepsTheOldFile)
         EXPECT_EQ(RemoveDirectoryW(newPath.c_str()) || DeleteFileW(newPath.c_str()), create) << "the new file is not left";
         EXPECT_EQ(Fields(AppSettings), Fields(create ? before : next));
     }
-    // The real writer reports a failed write: here the handle has no write access.
-    HANDLE readOnly = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(WriteSettingsFile(readOnly));
-    CloseHandle(readOnly);
 }
 
 } // namespace

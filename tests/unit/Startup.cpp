@@ -17,9 +17,7 @@ std::wstring StartCopy(const std::wstring &folder, const std::wstring &name)
     EXPECT_TRUE(CopyFileW(self, exe.c_str(), FALSE)) << Narrow(exe);
     EXPECT_EQ(RunTestChild(L"Startup_Child.ReportsPaths", exe), 0u);
     std::vector<unsigned char> bytes = ReadFileBytes(report);
-    DeleteFileW(exe.c_str());
-    DeleteFileW(report.c_str());
-    RemoveDirectoryW(folder.c_str());
+    DeleteFileW(exe.c_str()), DeleteFileW(report.c_str()), RemoveDirectoryW(folder.c_str());
     return std::wstring((const wchar_t *)bytes.data(), bytes.size() / sizeof(wchar_t));
 }
 
