@@ -1,4 +1,5 @@
 #include "support/testing.h"
+#include <fstream>
 
 // Set in the environment of a child started by RunTestChild.
 static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
@@ -53,23 +54,14 @@ std::wstring ExeFolder()
 
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
 {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::vector<unsigned char> bytes(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    if (!bytes.empty() && !ReadFile(f, bytes.data(), (DWORD)bytes.size(), &got, nullptr)) got = 0;
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
 {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put = 0;
-    bool ok = f != INVALID_HANDLE_VALUE && (size == 0 || (WriteFile(f, data, (DWORD)size, &put, nullptr) && put == size));
-    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-    return ok;
+    std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+    return file.write((const char *)data, (std::streamsize)size) && file.flush();
 }
 
 std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to)
@@ -119,9 +111,4 @@ void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to)
     DeleteRegTree(root, from);
 }
 
-std::string Narrow(const std::wstring &text)
-{
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? (char)c : '?';
-    return out;
-}
+std::string Narrow(const std::wstring &text) { return std::string(text.begin(), text.end()); }

@@ -116,7 +116,7 @@ TEST_F(Background, TilesAnImageThatFitsTheSquareAndStretchesALargerOne)
     ComposeQuadrants(800, 600, 320, {{190, 100, RED}, {230, 100, GREEN}, {100, 300, BLUE}, {300, 300, YELLOW}});
 }
 
-TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImage)
+TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImageAndEachPictureReplacesTheLast)
 {
     const LPCWSTR families[] = {L"tdywater", L"Default_tdywater", L"stwater", L"Default_stwater"};
     const COLORREF colours[] = {RED, GREEN, BLUE, YELLOW};
@@ -125,32 +125,19 @@ TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImage)
         SCOPED_TRACE(useStartImage);
         RegistrySetDWORD(HKEY_CURRENT_USER, TODAY_KEY, L"UseStartImage", useStartImage);
         for (int i = 0; i < 4; i++) PutWatermark(std::wstring(families[i]) + L".bmp", colours[i]);
+        HGDIOBJ shown = nullptr;
         for (int family : orders[useStartImage]) {
             ASSERT_TRUE(Reload());
             EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), colours[family]);
+            EXPECT_EQ(GetObjectType(shown), 0u) << "the picture it replaced was not deleted";
+            shown = BackgroundBitmap;
+            ASSERT_TRUE(Reload());
+            EXPECT_EQ(BackgroundBitmap, shown) << "a shown file was loaded again";
             DeleteFileW((WINDOWS_DIR + families[family] + L".bmp").c_str());
         }
         // Nothing left: the search fails and the last picture stays.
         EXPECT_FALSE(Reload());
         EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), colours[orders[useStartImage][3]]);
-    }
-}
-
-TEST_F(Background, ScreenSizedFileWinsAndEveryReplacedPictureIsDeleted)
-{
-    PutWatermark(L"tdywater_240_320.bmp", GREEN);
-    PutWatermark(L"tdywater.bmp", RED);
-    ASSERT_TRUE(WriteImage(DIR + L"c.bmp", 50, 50, YELLOW));
-    // The custom image, then the watermark, and again; a shown file is not loaded again.
-    HBITMAP previous = nullptr;
-    for (int i = 0; i < 6; i++) {
-        SCOPED_TRACE(i);
-        ASSERT_TRUE(i % 2 ? (AppSettings.EnableBackground = 0, Reload()) : UseCustom(DIR + L"c.bmp"));
-        EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), i % 2 ? GREEN : YELLOW);
-        EXPECT_EQ(GetObjectType(previous), 0u);
-        HBITMAP shown = previous = BackgroundBitmap;
-        ASSERT_TRUE(Reload());
-        EXPECT_EQ(BackgroundBitmap, shown);
     }
 }
 

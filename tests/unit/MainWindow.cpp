@@ -70,15 +70,6 @@ TEST_F(MainWindow_Screen, ActivationRunsThePollAndDeactivationStopsItAndDropsThe
     EXPECT_EQ(std::make_pair(SelectedItem, SelectedIcon), std::make_pair(-1, -1));
 }
 
-TEST_F(MainWindow_Screen, OkSendsTheScreenBehindAndKeepsItRunning)
-{
-    SetForegroundWindow(MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == MainWindow; }, 3000));
-    SendMessageW(MainWindow, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(PumpUntil([] { return GetForegroundWindow() != MainWindow; }, 3000));
-    EXPECT_TRUE(IsWindow(MainWindow));
-}
-
 TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgroundChange)
 {
     WNDCLASSW wc = {0, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {

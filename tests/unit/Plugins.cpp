@@ -122,8 +122,8 @@ TEST_F(Plugins, OwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
     for (const wchar_t *field : {L"Name", L"Company", L"Telephone", L"E-mail"}) SetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin");
     for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", note, note);
     TODAYLISTITEM *owner, *notes, *empty;
-    HWND o = Create(L"NimbraOwner", L"Owner", &owner), n = Create(L"NimbraNotes", L"TestNotes", &notes);
-    HWND e = Create(L"NimbraNotes", L"TestEmpty", &empty);
+    HWND o = Create(L"NimbraOwner", L"Owner", &owner), n = Create(L"NimbraNotes", L"TestNotes", &notes),
+         e = Create(L"NimbraNotes", L"TestEmpty", &empty);
     ASSERT_TRUE(o && n && e);
     auto owners = [](const wchar_t *f, const wchar_t *v, const wchar_t *g) { return [=] { SetString(HKEY_CURRENT_USER, OwnerKey, f, v), SetString(HKEY_CURRENT_USER, OwnerKey, g, nullptr); }; };
     auto send = [](HWND w, UINT m) { return [=] { SendMessageW(w, m, m == WM_LBUTTONDOWN ? MK_LBUTTON : VK_RETURN, 0); }; };

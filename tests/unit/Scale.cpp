@@ -3,33 +3,25 @@
 #include "support/testing.h"
 #include "look/scale.h"
 #include "settings/settingsfile.h"
-#include <array>
 
 namespace {
 
-// Strip height, icon size and icon pitch for each BigTray value.
-void ExpectMetrics(std::initializer_list<std::array<int, 4>> table)
+// At the profile's density: ScaleY(10), ScaleY(-10), ScaleX(26) and ScaleY(1), then the strip's
+// height, icon size and icon pitch for BigTray 0, 1 and -5 (any non-zero value is on).
+void CheckScale(int dpi, const std::vector<int> &lengths, const std::vector<int> &metrics)
 {
-    for (auto [bigTray, height, size, pitch] : table) {
-        SCOPED_TRACE("BigTray " + std::to_string(bigTray));
+    ASSERT_EQ(ScreenCaps(LOGPIXELSY), dpi);
+    EXPECT_EQ(std::vector<int>({ScaleY(10), ScaleY(-10), ScaleX(26), ScaleY(1)}), lengths);
+    std::vector<int> got;
+    for (int bigTray : {0, 1, -5}) {
         AppSettings.BigTray = bigTray;
         ComputeTrayMetrics();
-        EXPECT_EQ(std::vector<int>({TrayHeight, IconSize, IconPitch}), std::vector<int>({height, size, pitch}));
+        got.insert(got.end(), {TrayHeight, IconSize, IconPitch});
     }
+    EXPECT_EQ(got, metrics);
 }
 
 } // namespace
 
-TEST(Scale_Dpi131, TruncatesTowardZero)
-{
-    ASSERT_EQ(ScreenCaps(LOGPIXELSY), 131);
-    EXPECT_EQ(std::vector<int>({ScaleY(10), ScaleY(-10), ScaleX(26), ScaleY(1)}), std::vector<int>({13, -13, 35, 1}));
-    ExpectMetrics({{0, 28, 21, 27}, {1, 50, 43, 46}, {-5, 50, 43, 46}});   // any non-zero value is on
-}
-
-TEST(Scale_Hires, DoublesAt192Dpi)
-{
-    ASSERT_EQ(ScreenCaps(LOGPIXELSX), 192);
-    EXPECT_EQ(std::vector<int>({ScaleY(1), ScaleY(-10), ScaleX(-7)}), std::vector<int>({2, -20, -14}));
-    ExpectMetrics({{0, 42, 32, 40}, {1, 74, 64, 68}});
-}
+TEST(Scale_Dpi131, TruncatesTowardZero) { CheckScale(131, {13, -13, 35, 1}, {28, 21, 27, 50, 43, 46, 50, 43, 46}); }
+TEST(Scale_Hires, DoublesAt192Dpi) { CheckScale(192, {20, -20, 52, 2}, {42, 32, 40, 74, 64, 68, 74, 64, 68}); }

@@ -54,8 +54,7 @@ TEST(Theme, EntriesOfTheSchemeAndTheirOverrides)
     EXPECT_FALSE(LoadThemeColors());
     DeleteRegTree(HKEY_LOCAL_MACHINE, ColorKey);
     EXPECT_FALSE(LoadThemeColors());
-    EXPECT_EQ(SeparatorColor, Entry(6));
-    EXPECT_EQ(GetObjectType(SeparatorPen), (DWORD)OBJ_PEN);
+    EXPECT_TRUE(SeparatorColor == Entry(6) && GetObjectType(SeparatorPen) == OBJ_PEN);
     MoveRegTree(HKEY_LOCAL_MACHINE, BackupKey, ColorKey);
     LoadThemeColors();
 }
