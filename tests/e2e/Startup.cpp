@@ -34,13 +34,14 @@ TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstanc
     // Words for a running instance end at once when none runs; they count inside longer text.
     for (const wchar_t *words : {L"--please-quit-now", L"settings"}) EXPECT_EQ(RunNimbra(words), 0u) << Narrow(words);
     EXPECT_EQ(FindWindowW(L"NimbraClass", nullptr), nullptr);
+    // "background" starts it behind the Today screen.
     NimbraProcess first;
-    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(first.Start(L"background"));
     HWND window = WaitForNimbraWindow(Title);
-    ASSERT_TRUE(window && InFront(window, true));
-    // Each plain start finds the instance: in front it goes behind, behind it comes to the front.
+    ASSERT_TRUE(window && InFront(window, false));
+    // Each plain start finds the instance: behind it comes to the front, in front it goes behind.
     // Words are case-sensitive: "Quit" is a plain start; "settings" brings the instance forward.
-    for (auto [words, front] : {std::pair{L"", false}, {L"", true}, {L"Quit", false}, {L"settings", true}}) {
+    for (auto [words, front] : {std::pair{L"", true}, {L"Quit", false}, {L"settings", true}}) {
         SCOPED_TRACE(Narrow(words));
         EXPECT_EQ(RunNimbra(words), 0u);
         EXPECT_TRUE(InFront(window, front));
