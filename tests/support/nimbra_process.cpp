@@ -7,7 +7,7 @@ bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &
     return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }
 
-bool NimbraProcess::Start(const std::wstring &words)
+bool NimbraProcess::Start(const std::wstring &words, const WCHAR *directory)
 {
     Kill();
     std::wstring commandLine = L"\"" + exe_ + L"\"";
@@ -16,7 +16,7 @@ bool NimbraProcess::Start(const std::wstring &words)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     return CreateProcessW(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &si, &info_) != 0;
+                          directory ? directory : folder.c_str(), &si, &info_) != 0;
 }
 
 DWORD NimbraProcess::Wait(DWORD timeoutMs)
@@ -49,4 +49,18 @@ HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
     HWND found = nullptr;
     PumpUntil([&] { return (found = FindWindowW(L"NimbraClass", title.c_str())) != nullptr; }, timeoutMs);
     return found;
+}
+
+// Set in the environment of a child started by RunTestChild.
+static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
+
+bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
+
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory)
+{
+    NimbraProcess child(exe.empty() ? ThisProgram() : exe);
+    SetEnvironmentVariableW(CHILD_VARIABLE, L"1");
+    const bool started = child.Start(L"--gtest_filter=" + test, directory);
+    SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
+    return started ? child.Wait(30000) : (DWORD)-2;
 }

@@ -1,9 +1,6 @@
 #include "support/testing.h"
 #include <fstream>
 
-// Set in the environment of a child started by RunTestChild.
-static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
-
 void PumpMessages()
 {
     MSG msg;
@@ -45,12 +42,13 @@ std::array<LONG, 4> WindowPlace(HWND window)
     return {r.left, r.top, r.right, r.bottom};
 }
 
-std::wstring ExeFolder()
+std::wstring ThisProgram()
 {
     WCHAR path[MAX_PATH];
-    std::wstring s(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return s.substr(0, s.find_last_of(L'\\') + 1);
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
 }
+
+std::wstring ExeFolder() { return ThisProgram().substr(0, ThisProgram().find_last_of(L'\\') + 1); }
 
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
 {
@@ -74,28 +72,6 @@ std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring
             moved.push_back(found.cFileName);
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
     return moved;
-}
-
-bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
-
-DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory)
-{
-    WCHAR self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program = exe.empty() ? self : exe, command = L"\"" + program + L"\" --gtest_filter=" + test;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    SetEnvironmentVariableW(CHILD_VARIABLE, L"1");
-    BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &pi);
-    SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
-    if (!started) return (DWORD)-2;
-    DWORD code = (DWORD)-3;
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code;
 }
 
 void DeleteRegTree(HKEY root, const std::wstring &key) { RegDeleteTreeW(root, key.c_str()), RegDeleteKeyW(root, key.c_str()); }

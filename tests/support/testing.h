@@ -24,19 +24,14 @@ bool MovePointerTo(int x, int y);
 // A window's rectangle on the screen: left, top, right, bottom.
 std::array<LONG, 4> WindowPlace(HWND window);
 
-// Folder of this test executable, with a trailing backslash.
+// Full path of this test executable, and its folder with a trailing backslash.
+std::wstring ThisProgram();
 std::wstring ExeFolder();
 // Whole file as bytes; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path);
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
 inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
 
-// Runs one test ("Suite.Name") of this program in a child process: this program, or the copy of it
-// at exe, started in directory (this one's when null). Answers the child's exit code (0 when its
-// test passed or was skipped).
-DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr);
-// True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
-bool InTestChild();
 
 // Moves the files of folder `from` (with a trailing backslash) that match the pattern into folder
 // `to`; answers their names. Tests move the device's files aside and back this way.

@@ -13,8 +13,6 @@
 
 namespace {
 
-int TodayRefreshes;   // Today refresh notices that the listener window received
-
 // Whether a timer of this id runs on the window; it keeps running afterwards.
 bool TimerRuns(HWND window, UINT_PTR id) { return KillTimer(window, id) && SetTimer(window, id, REFRESH_INTERVAL, nullptr); }
 
@@ -48,47 +46,52 @@ TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWithItemHost)
 {
     EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
     EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) << "the navigation bar shows OK for it";
-    EXPECT_EQ(FindWindowW(L"NimbraClass", L"Nimbra Test Screen"), MainWindow);
     EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 240, 320}));
     // A resize lays the host out to the new client area.
     MoveWindow(MainWindow, 0, 26, 200, 150, TRUE);
     EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 200, 176}));
 }
 
-TEST_F(MainWindow_Screen, ActivationRunsThePollAndDeactivationStopsItAndDropsTheSelection)
+TEST_F(MainWindow_Screen, ActivationRunsThePollAndOkBringsTheTodayScreenForward)
 {
     SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
-    EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER));
     SendMessageW(MainWindow, WM_ACTIVATE, WA_CLICKACTIVE, 0);
     EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER)) << "a tap does not start the poll";
+    SHFullScreen(MainWindow, SHFS_HIDETASKBAR);
     SendMessageW(MainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_TRUE(TimerRuns(ItemHost, REFRESH_TIMER));
-    EXPECT_TRUE(SHFullScreenState(MainWindow) & SHFS_HIDESIPBUTTON);
+    EXPECT_EQ(SHFullScreenState(MainWindow), (DWORD)(SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON)) << "the input panel button is hidden too";
+    // The navigation bar's OK brings the system Today screen (its stand-in here) forward; the
+    // deactivated screen stops the poll and drops its selection.
+    WNDCLASSW wc = {0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"DesktopExplorerWindow"};
+    RegisterClassW(&wc);
+    HWND today = CreateWindowExW(0, wc.lpszClassName, L"Desktop", WS_POPUP | WS_VISIBLE, 0, 26, 240, 294, nullptr, nullptr, wc.hInstance, nullptr);
+    EXPECT_TRUE(SetForegroundWindow(MainWindow) && PumpUntil([] { return GetForegroundWindow() == MainWindow; }, 3000));
     SelectedItem = 0, SelectedIcon = 2;
-    SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    SendMessageW(MainWindow, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == today; }, 3000));
     EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER));
     EXPECT_EQ(std::make_pair(SelectedItem, SelectedIcon), std::make_pair(-1, -1));
+    DestroyWindow(today);
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
 TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgroundChange)
 {
-    WNDCLASSW wc = {0, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-                        TodayRefreshes += m == WM_SETTINGCHANGE && w == TODAY_REFRESH_CODE;
-                        return DefWindowProcW(h, m, w, l);
-                    }, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"NimbraTestListener"};
-    RegisterClassW(&wc);
-    HWND listener = CreateWindowExW(0, wc.lpszClassName, L"listener", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-    TodayRefreshes = 0;
+    // The screen is a top-level window too: the Today refresh notice makes it read the colours again.
+    const DWORD text = RGB(1, 2, 3), before = TextColor;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4", REG_DWORD, &text, 4), ERROR_SUCCESS);
     CopyText(AppSettings.Title, L"Renamed Screen");
     EXPECT_EQ(SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), 1);
     EXPECT_EQ(FindWindowW(L"NimbraClass", L"Renamed Screen"), MainWindow);
     PumpFor(600);
-    EXPECT_EQ(TodayRefreshes, 0) << "nothing changed in the background, yet it was broadcast";
+    EXPECT_EQ(TextColor, before) << "nothing changed in the background, yet it was broadcast";
     // The dialog marks the background as changed: every top-level window hears of it afterwards.
     BackgroundDirty = true;
     EXPECT_EQ(SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), 1);
-    EXPECT_TRUE(PumpUntil([] { return TodayRefreshes == 1; }, 3000));
-    DestroyWindow(listener);
+    const bool heard = PumpUntil([&] { return TextColor == text; }, 3000);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
+    EXPECT_TRUE(heard);
 }
 
 TEST_F(MainWindow_Screen, DestructionReleasesEveryGdiObjectAndEndsTheLoop)

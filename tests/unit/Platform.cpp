@@ -1,6 +1,6 @@
 // The desktop stand-ins for the device's shell and core calls (platform/) that no other test
 // guards, each checked against what the device does.
-#include "support/testing.h"
+#include "support/nimbra_process.h"
 
 namespace {
 
@@ -41,4 +41,21 @@ TEST(Platform_Child, RootedPathsResolveOnProgramDrive)
     ASSERT_NE(towupper(exe[0]), L'Z') << "the test program must not be installed on Z:";
     ASSERT_TRUE(GetFullPathNameW(L"\\Windows\\x.png", MAX_PATH, full, nullptr));
     EXPECT_EQ(std::wstring(full), exe[0] + std::wstring(L":\\Windows\\x.png"));
+}
+
+TEST(Platform, TextsThatDoNotFitAreRefusedNotCut)
+{
+    // A registry string, or a text a message points to, one character too long fails and leaves
+    // the buffer empty; a pointer that cannot be read fails too, without a fault.
+    ASSERT_HRESULT_SUCCEEDED(RegistrySetString(HKEY_CURRENT_USER, L"\\Software\\NimbraTest", L"Text", L"Phones"));
+    WCHAR text[6] = L"xxxxx";
+    EXPECT_HRESULT_FAILED(RegistryGetString(HKEY_CURRENT_USER, L"\\Software\\NimbraTest", L"Text", text, 6));
+    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\NimbraTest");
+    EXPECT_STREQ(text, L"");
+    for (LPARAM bad : {(LPARAM)L"Phones", (LPARAM)0x10, (LPARAM)0xFFFF800000000000ull}) {
+        CopyText(text, L"xxxxx");
+        EXPECT_FALSE(ReadMessageText(bad, text, 6)) << std::hex << bad;
+        EXPECT_STREQ(text, L"");
+    }
+    EXPECT_TRUE(ReadMessageText((LPARAM)L"Phone", text, 6) && wcscmp(text, L"Phone") == 0);
 }

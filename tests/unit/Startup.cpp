@@ -1,6 +1,6 @@
 // Start-up paths as a start of Nimbra computes them: a copy of this program, run from a folder
 // or under a file name long enough that a path does not fit, starts the way Nimbra.exe does.
-#include "support/testing.h"
+#include "support/nimbra_process.h"
 #include "app/app.h"
 #include <shlobj.h>
 
@@ -10,11 +10,9 @@ namespace {
 // ends at once when no instance runs); answers "<exit code>|<SettingsPath>|<ShortcutPath>".
 std::wstring StartCopy(const std::wstring &folder, const std::wstring &name)
 {
-    WCHAR self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring exe = folder + L"\\" + name, report = folder + L"\\paths.txt";
     CreateDirectoryW(folder.c_str(), nullptr);
-    EXPECT_TRUE(CopyFileW(self, exe.c_str(), FALSE)) << Narrow(exe);
+    EXPECT_TRUE(CopyFileW(ThisProgram().c_str(), exe.c_str(), FALSE)) << Narrow(exe);
     EXPECT_EQ(RunTestChild(L"Startup_Child.ReportsPaths", exe), 0u);
     std::vector<unsigned char> bytes = ReadFileBytes(report);
     DeleteFileW(exe.c_str()), DeleteFileW(report.c_str()), RemoveDirectoryW(folder.c_str());
