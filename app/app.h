@@ -12,7 +12,8 @@ extern bool CommandBackground;              // "background" occurs in the comman
 int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand);
 // Looks for the three command words (case-sensitive substrings).
 void ParseCommandWords(LPCWSTR commandLine);
-// Fills SettingsPath, ShortcutPath and QuotedExePath; false when the module name is unreadable.
+// Fills SettingsPath, ShortcutPath and QuotedExePath; false when the module name is unreadable or
+// SettingsPath does not fit. ShortcutPath is left empty when it does not fit: no shortcut then.
 bool ComputePaths();
 // Registers NimbraWorker, NimbraTray and NimbraClass, in this order.
 bool RegisterWindowClasses(HINSTANCE instance);

@@ -35,7 +35,7 @@ bool ComputePaths()
     ShortcutPath[0] = 0;
     // The start-up folder is optional: without it the shortcut path lacks its folder.
     SHGetSpecialFolderPathW(GetForegroundWindow(), ShortcutPath, CSIDL_STARTUP, TRUE);
-    AppendText(ShortcutPath, L"\\");
+    bool shortcutFits = AppendText(ShortcutPath, L"\\");
 
     WCHAR module[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
@@ -50,11 +50,14 @@ bool ComputePaths()
     WCHAR *slash = wcsrchr(SettingsPath, L'\\');
     if (slash) {
         *slash = 0;
-        AppendText(ShortcutPath, slash + 1);
-        AppendText(ShortcutPath, L"_.lnk");
+        shortcutFits = shortcutFits && AppendText(ShortcutPath, slash + 1) && AppendText(ShortcutPath, L"_.lnk");
     }
-    AppendText(SettingsPath, L"\\" SETTINGS_FILE_NAME);
-    return true;
+    // A cut name would be another file: a settings path that does not fit ends the start, and a
+    // shortcut path that does not fit is left empty, so that no shortcut is made or deleted.
+    if (!shortcutFits) ShortcutPath[0] = 0;
+    if (AppendText(SettingsPath, L"\\" SETTINGS_FILE_NAME)) return true;
+    SettingsPath[0] = 0;
+    return false;
 }
 
 static bool RegisterOneClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure)

@@ -8,7 +8,8 @@
 extern HINSTANCE AppInstance;               // module instance; stored by CreateMainWindow
 extern HWND MainWindow;                     // the top-level window; stored in its WM_CREATE
 extern WCHAR SettingsPath[MAX_PATH];        // <exe folder>\settings.ini; set by ComputePaths
-extern WCHAR ShortcutPath[MAX_PATH];        // <start-up folder>\<exe name>_.lnk; set by ComputePaths
+// <start-up folder>\<exe name>_.lnk; set by ComputePaths. Empty when it does not fit: no shortcut.
+extern WCHAR ShortcutPath[MAX_PATH];
 extern WCHAR QuotedExePath[MAX_PATH + 2];   // "<exe path>" with quotes; set by ComputePaths
 
 // Window classes.

@@ -1,5 +1,5 @@
 // Start-up as other programs and the user see it: command words, the single instance per
-// title, the toggle with the system Today screen, and the fatal start-up messages.
+// title, the toggle with the system Today screen, and the exit codes.
 #include "support/nimbra_process.h"
 
 namespace {
@@ -8,96 +8,49 @@ const wchar_t *const Title = L"Start";
 
 void CloseAllInstances()
 {
-    for (int i = 0; i < 5; i++) {
-        HWND w = FindWindowW(L"NimbraClass", nullptr);
-        if (!w) return;
+    HWND w;
+    for (int i = 0; i < 5 && (w = FindWindowW(L"NimbraClass", nullptr)); i++) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
-        PostMessageW(w, WM_CLOSE, 0, 0);
         HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-        if (p) {
-            if (WaitForSingleObject(p, 5000) != WAIT_OBJECT_0) TerminateProcess(p, 98);
-            CloseHandle(p);
-        }
+        if (p) TerminateProcess(p, 98), WaitForSingleObject(p, 5000), CloseHandle(p);
     }
 }
+
+bool InFront(HWND window, bool front) { return PumpUntil([&] { return (GetForegroundWindow() == window) == front; }, 5000); }
 
 class Startup : public testing::Test {
 protected:
     void SetUp() override
     {
         CloseAllInstances();
-        SettingsFileValues values;
-        values.title = Title;
-        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
-    }
-    void TearDown() override { CloseAllInstances(); }
-
-    // Runs a start with the words to its end, checking that it never shows a window.
-    void ExpectEndsWithoutWindow(const std::wstring &words)
-    {
-        SCOPED_TRACE(Narrow(L"words: " + words));
-        NimbraProcess p;
-        ASSERT_TRUE(p.Start(words));
-        bool sawWindow = false;
-        PumpUntil([&] {
-            HWND w = FindWindowW(L"NimbraClass", nullptr);
-            DWORD pid = 0;
-            if (w) GetWindowThreadProcessId(w, &pid);
-            if (pid == p.Id()) sawWindow = true;
-            return !p.Running();
-        }, 15000);
-        EXPECT_EQ(p.Wait(100), 0u);
-        EXPECT_FALSE(sawWindow);
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, SettingsFileValues()));   // titled "Start"
     }
 };
 
-TEST_F(Startup, WordsForARunningInstanceEndAtOnceWhenNoneRuns)
+TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstance)
 {
-    ExpectEndsWithoutWindow(L"quit");
-    ExpectEndsWithoutWindow(L"settings");
-    ExpectEndsWithoutWindow(L"quitsettings");          // words count inside longer text
-    ExpectEndsWithoutWindow(L"--please-quit-now");
-}
-
-TEST_F(Startup, PlainStartsToggleBetweenTheInstanceAndTheTodayScreen)
-{
+    // Words for a running instance end at once when none runs; they count inside longer text.
+    for (const wchar_t *words : {L"--please-quit-now", L"settings"}) EXPECT_EQ(RunNimbra(words), 0u) << Narrow(words);
+    EXPECT_EQ(FindWindowW(L"NimbraClass", nullptr), nullptr);
+    // "background" starts it behind the Today screen.
     NimbraProcess first;
-    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(first.Start(L"background"));
     HWND window = WaitForNimbraWindow(Title);
     ASSERT_TRUE(window);
-    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
-
-    EXPECT_EQ(RunNimbra(L""), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() != window; }, 5000))
-        << "a second start leaves the instance in front";
-    EXPECT_TRUE(first.Running());
-
-    EXPECT_EQ(RunNimbra(L""), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }, 5000))
-        << "a third start does not bring the instance back";
-
-    // Words are case-sensitive: "Quit" is a plain start and toggles again.
-    EXPECT_EQ(RunNimbra(L"Quit"), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() != window; }, 5000));
-    EXPECT_TRUE(first.Running());
-
-    // "settings" brings the instance to the front.
-    EXPECT_EQ(RunNimbra(L"settings"), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }, 5000));
-    EXPECT_TRUE(first.Running());
-}
-
-TEST_F(Startup, QuitEndsTheRunningInstanceAndItsLoop)
-{
-    NimbraProcess first;
-    ASSERT_TRUE(first.Start());
-    ASSERT_TRUE(WaitForNimbraWindow(Title));
-
-    // "quit" wins over "settings" when both are given.
+    PumpFor(500);
+    EXPECT_NE(GetForegroundWindow(), window);
+    // Each plain start finds the instance: behind it comes to the front, in front it goes behind.
+    // Words are case-sensitive: "Quit" is a plain start; "settings" brings the instance forward.
+    for (auto [words, front] : {std::pair{L"", true}, {L"Quit", false}, {L"settings", true}}) {
+        SCOPED_TRACE(Narrow(words));
+        EXPECT_EQ(RunNimbra(words), 0u);
+        EXPECT_TRUE(InFront(window, front));
+        EXPECT_TRUE(first.Running());
+    }
+    // "quit" wins over "settings"; the instance's message loop ends with exit code 1.
     EXPECT_EQ(RunNimbra(L"settings quit"), 0u);
-    EXPECT_EQ(first.Wait(10000), 1u) << "the message loop ends with exit code 1";
-    EXPECT_EQ(FindWindowW(L"NimbraClass", Title), nullptr);
+    EXPECT_EQ(first.Wait(10000), 1u);
 }
 
 TEST_F(Startup, CopiesWithOtherTitlesRunSideBySide)
@@ -105,37 +58,16 @@ TEST_F(Startup, CopiesWithOtherTitlesRunSideBySide)
     const std::wstring second = L"C:\\Program Files\\NimbraSecond\\Nimbra.exe";
     CreateDirectoryW(L"C:\\Program Files\\NimbraSecond", nullptr);
     ASSERT_TRUE(CopyFileW(INSTALLED_NIMBRA, second.c_str(), FALSE));
-    SettingsFileValues values;
-    values.title = L"Second Today";
-    ASSERT_TRUE(WriteSettingsBeside(second, values));
-
+    ASSERT_TRUE(WriteSettingsBeside(second, {L"1::NoSuchItem::", L"Second Today"}));
     NimbraProcess a, b(second);
-    ASSERT_TRUE(a.Start());
-    ASSERT_TRUE(WaitForNimbraWindow(Title));
-    ASSERT_TRUE(b.Start());
-    EXPECT_TRUE(WaitForNimbraWindow(L"Second Today"));
-    EXPECT_TRUE(a.Running());
-    EXPECT_TRUE(b.Running());
-
+    ASSERT_TRUE(a.Start() && WaitForNimbraWindow(Title));
+    ASSERT_TRUE(b.Start() && WaitForNimbraWindow(L"Second Today"));
     // A copy with the first one's title finds it and ends.
-    values.title = Title;
-    ASSERT_TRUE(WriteSettingsBeside(second, values));
+    ASSERT_TRUE(WriteSettingsBeside(second, {L"1::NoSuchItem::", Title}));
     EXPECT_EQ(RunNimbra(L"", 15000, second), 0u);
-
     EXPECT_EQ(RunNimbra(L"quit"), 0u);
     EXPECT_EQ(a.Wait(10000), 1u);
     EXPECT_TRUE(b.Running());
-}
-
-TEST_F(Startup, BackgroundWordStartsBehindTheTodayScreen)
-{
-    NimbraProcess first;
-    ASSERT_TRUE(first.Start(L"background"));
-    HWND window = WaitForNimbraWindow(Title);
-    ASSERT_TRUE(window);
-    PumpFor(500);
-    EXPECT_NE(GetForegroundWindow(), window);
-    EXPECT_TRUE(first.Running());
 }
 
 }  // namespace

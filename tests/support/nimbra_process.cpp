@@ -1,27 +1,13 @@
 #include "support/nimbra_process.h"
 
-std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &v)
+bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &v)
 {
-    std::wstring text = L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
-    if (!v.background.empty()) text += L"Background = " + v.background + L"\n";
-    if (v.enableBackground) text += L"EnableBackground = 1\n";
-    if (v.disableCommandBar) text += L"DisableCommandBar = 1\n";
-    if (v.bigTray) text += L"BigTray = 1\n";
-    std::vector<unsigned char> bytes = {0xFF, 0xFE};
-    for (wchar_t c : text) {
-        bytes.push_back((unsigned char)(c & 0xFF));
-        bytes.push_back((unsigned char)(c >> 8));
-    }
-    return bytes;
-}
-
-bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values)
-{
+    std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n";
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
-    return WriteFileBytes(folder + L"settings.ini", SettingsFileBytes(values));
+    return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }
 
-bool NimbraProcess::Start(const std::wstring &words)
+bool NimbraProcess::Start(const std::wstring &words, const WCHAR *directory)
 {
     Kill();
     std::wstring commandLine = L"\"" + exe_ + L"\"";
@@ -30,7 +16,7 @@ bool NimbraProcess::Start(const std::wstring &words)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     return CreateProcessW(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &si, &info_) != 0;
+                          directory ? directory : folder.c_str(), &si, &info_) != 0;
 }
 
 DWORD NimbraProcess::Wait(DWORD timeoutMs)
@@ -43,18 +29,10 @@ DWORD NimbraProcess::Wait(DWORD timeoutMs)
     return code;
 }
 
-bool NimbraProcess::Running() const
-{
-    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
 void NimbraProcess::Kill()
 {
     if (!info_.hProcess) return;
-    if (Running()) {
-        TerminateProcess(info_.hProcess, 99);
-        WaitForSingleObject(info_.hProcess, 5000);
-    }
+    if (Running()) TerminateProcess(info_.hProcess, 99), WaitForSingleObject(info_.hProcess, 5000);
     CloseHandle(info_.hProcess);
     CloseHandle(info_.hThread);
     info_ = {};
@@ -63,8 +41,7 @@ void NimbraProcess::Kill()
 DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs, const std::wstring &exe)
 {
     NimbraProcess p(exe);
-    if (!p.Start(words)) return (DWORD)-100;
-    return p.Wait(timeoutMs);
+    return p.Start(words) ? p.Wait(timeoutMs) : (DWORD)-100;
 }
 
 HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
@@ -74,15 +51,16 @@ HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs)
     return found;
 }
 
-std::vector<HWND> WindowsOfProcess(DWORD processId)
+// Set in the environment of a child started by RunTestChild.
+static const WCHAR CHILD_VARIABLE[] = L"NIMBRA_TEST_CHILD";
+
+bool InTestChild() { return GetEnvironmentVariableW(CHILD_VARIABLE, nullptr, 0) > 0; }
+
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHAR *directory)
 {
-    struct Search { DWORD pid; std::vector<HWND> found; } search{processId, {}};
-    EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        auto *s = (Search *)p;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == s->pid) s->found.push_back(w);
-        return TRUE;
-    }, (LPARAM)&search);
-    return search.found;
+    NimbraProcess child(exe.empty() ? ThisProgram() : exe);
+    SetEnvironmentVariableW(CHILD_VARIABLE, L"1");
+    const bool started = child.Start(L"--gtest_filter=" + test, directory);
+    SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
+    return started ? child.Wait(30000) : (DWORD)-2;
 }

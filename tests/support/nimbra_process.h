@@ -8,15 +8,9 @@
 struct SettingsFileValues {
     std::wstring plugins = L"1::NoSuchItem::";   // one record: no settings dialog at start
     std::wstring title = L"Start";
-    std::wstring background;
-    bool enableBackground = false;
-    bool disableCommandBar = false;
-    bool bigTray = false;
 };
 
-// The bytes the program writes for these values (UTF-16 LE, BOM, " = ", LF).
-std::vector<unsigned char> SettingsFileBytes(const SettingsFileValues &values);
-// Writes settings.ini beside the given executable.
+// Writes settings.ini beside the given executable, as the program writes it (UTF-16 LE, BOM, " = ", LF).
 bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values);
 
 class NimbraProcess {
@@ -26,15 +20,14 @@ public:
     NimbraProcess(const NimbraProcess &) = delete;
     NimbraProcess &operator=(const NimbraProcess &) = delete;
 
-    // Starts the program with the given command line words; false when it could not start.
-    bool Start(const std::wstring &words = L"");
+    // Starts the program with the given command line words in directory (by default its own
+    // folder); false when it could not start.
+    bool Start(const std::wstring &words = L"", const WCHAR *directory = nullptr);
     // Waits for the process to end; answers its exit code, or STILL_ACTIVE after the time-out.
     DWORD Wait(DWORD timeoutMs);
-    bool Running() const;
+    bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     // Ends the process if it still runs (a test that failed half-way).
     void Kill();
-    DWORD Id() const { return info_.dwProcessId; }
-    HANDLE Handle() const { return info_.hProcess; }
 
 private:
     std::wstring exe_;
@@ -45,5 +38,10 @@ private:
 DWORD RunNimbra(const std::wstring &words, DWORD timeoutMs = 15000, const std::wstring &exe = INSTALLED_NIMBRA);
 // Waits for a top-level window of class "NimbraClass" with this title.
 HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs = 15000);
-// The top-level windows that belong to a process.
-std::vector<HWND> WindowsOfProcess(DWORD processId);
+
+// Runs one test ("Suite.Name") of this program in a child process: this program, or the copy of it
+// at exe, started in directory (its own folder when null). Answers the child's exit code (0 when
+// its test passed or was skipped).
+DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr);
+// True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
+bool InTestChild();

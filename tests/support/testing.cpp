@@ -1,4 +1,5 @@
 #include "support/testing.h"
+#include <fstream>
 
 void PumpMessages()
 {
@@ -22,54 +23,7 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
     }
 }
 
-void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
-std::wstring ExeFolder()
-{
-    WCHAR path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path, n);
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
-std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
-{
-    std::vector<unsigned char> bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    DWORD size = GetFileSize(f, nullptr), got = 0;
-    bytes.resize(size);
-    if (size && !ReadFile(f, bytes.data(), size, &got, nullptr)) got = 0;
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
-{
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    bool ok = size == 0 || (WriteFile(f, data, (DWORD)size, &put, nullptr) && put == size);
-    CloseHandle(f);
-    return ok;
-}
-
-void DeleteRegTree(HKEY root, const std::wstring &key)
-{
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
-}
-
-std::string Narrow(const std::wstring &text)
-{
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? (char)c : '?';
-    return out;
-}
+void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 bool MovePointerTo(int x, int y)
 {
@@ -80,3 +34,57 @@ bool MovePointerTo(int x, int y)
     PumpMessages();
     return there;
 }
+
+std::array<LONG, 4> WindowPlace(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+std::wstring ThisProgram()
+{
+    WCHAR path[MAX_PATH];
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+}
+
+std::wstring ExeFolder() { return ThisProgram().substr(0, ThisProgram().find_last_of(L'\\') + 1); }
+
+std::vector<unsigned char> ReadFileBytes(const std::wstring &path)
+{
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
+{
+    std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+    return file.write((const char *)data, (std::streamsize)size) && file.flush();
+}
+
+std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to)
+{
+    std::vector<std::wstring> moved;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((from + pattern).c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        if (MoveFileExW((from + found.cFileName).c_str(), (to + found.cFileName).c_str(), MOVEFILE_REPLACE_EXISTING))
+            moved.push_back(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return moved;
+}
+
+void DeleteRegTree(HKEY root, const std::wstring &key) { RegDeleteTreeW(root, key.c_str()), RegDeleteKeyW(root, key.c_str()); }
+
+void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to)
+{
+    HKEY source, target;
+    DeleteRegTree(root, to);
+    if (RegOpenKeyExW(root, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS) return;
+    if (RegCreateKeyExW(root, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) == ERROR_SUCCESS)
+        RegCopyTreeW(source, nullptr, target), RegCloseKey(target);
+    RegCloseKey(source);
+    DeleteRegTree(root, from);
+}
+
+std::string Narrow(const std::wstring &text) { return std::string(text.begin(), text.end()); }

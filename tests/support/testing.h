@@ -2,6 +2,7 @@
 // device. Timers in the program are real, so tests pump until a condition or a deadline.
 #pragma once
 #include "base/nimbra.h"
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,14 +21,26 @@ void PumpFor(DWORD ms);
 // X move its pointer there. Answers whether the pointer arrived.
 bool MovePointerTo(int x, int y);
 
-// Folder of this test executable, with a trailing backslash.
+// A window's rectangle on the screen: left, top, right, bottom.
+std::array<LONG, 4> WindowPlace(HWND window);
+
+// Full path of this test executable, and its folder with a trailing backslash.
+std::wstring ThisProgram();
 std::wstring ExeFolder();
 // Whole file as bytes; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path);
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
 inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
 
+
+// Moves the files of folder `from` (with a trailing backslash) that match the pattern into folder
+// `to`; answers their names. Tests move the device's files aside and back this way.
+std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to);
+
 // Deletes a registry key with its subkeys (ignores a missing one).
 void DeleteRegTree(HKEY root, const std::wstring &key);
+// Moves a registry key with its subkeys to another path of the same root (a test's own
+// values then take its place; moving it back restores it). Nothing happens when from is missing.
+void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to);
 
 std::string Narrow(const std::wstring &text);

