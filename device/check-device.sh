@@ -33,7 +33,9 @@ today=HKCU\\Software\\Microsoft\\Today
 windows=$WINEPREFIX/drive_c/windows
 install=$WINEPREFIX/drive_c/Program\ Files/Nimbra
 
+# The commands below run on one desktop, made before the first (see desktop_up in wine-env.sh).
 if [ "${3:-}" = --rotate-and-refresh ]; then
+  desktop_up || exit 1
   expect "turned to landscape" "320x240" "$(rotate 320x240)"
   expect "turned back to portrait" "240x320" "$(rotate 240x320)"
   expect "swapped" "320x240" "$(rotate swap)"
@@ -47,9 +49,11 @@ if [ "${3:-}" = --rotate-and-refresh ]; then
   rm -f "$windows/tdywater_240_320.png"
   touch "$windows/TDYWATER_240_320.JPG" "$windows/stwater_1_1.png"
   printf '\xff\xfe' > "$install/settings.ini"
+  desktop_down
   "$here/make-device.sh" "$WINEPREFIX" "$profile" "$build/bin" "$DISPLAY" || fail "refresh failed"
 fi
 
+desktop_up || exit 1
 expect "screen and dpi" "$size $dpi" "$(rotate)"
 
 shcolor=$(reg_value "$color" SHColor)
@@ -70,6 +74,7 @@ for name in $(sed -n 's/^\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items
   dll=$(reg_value "HKLM\\Software\\Microsoft\\Today\\Items\\$name" DLL)
   expect "item $name" "REG_SZ C:\\Program Files\\Nimbra\\plugins\\$name.dll" "$dll"
 done
+desktop_down
 
 [ -f "$install/Nimbra.exe" ] && echo "ok: Nimbra.exe installed" || fail "Nimbra.exe missing"
 [ -e "$install/settings.ini" ] && fail "settings.ini left in the install folder" || echo "ok: no settings.ini"

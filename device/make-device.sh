@@ -10,8 +10,9 @@
 #     labels) and of the plug-ins' registrations (plugins/*.reg of the source tree);
 #   - C:\Program Files\Nimbra: Nimbra.exe, plugins\*.dll from BIN_DIR/plugins, no settings.ini;
 #   - C:\windows: exactly the watermark set drawn by watermarks.sh (other *water* files go);
-#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe), and the
-#     keeper running, so that the screen (the Wine desktop) lives on between programs.
+#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe), and with
+#     NIMBRA_DEVICE_KEEPER=1 the keeper running, so that the screen (the Wine desktop) lives on
+#     between programs.
 # Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
 # share the watermark cache PARENT/watermarks.
 set -euo pipefail
@@ -127,13 +128,13 @@ others=()
 for f in "${others[@]}"; do
   "$WINE" regedit /S "$(to_windows_path "$f")" </dev/null >/dev/null 2>&1
 done
-# regedit, the first program of the new server, has also started the prefix's system processes
-# and the desktop. With NIMBRA_DEVICE_KEEPER=1 the keeper holds the desktop from now on, so that
-# the next program starts at once and a rotation made by one program lasts after it ends (the
-# run command wants that). Tests run without it: a desktop that lives on between test programs
-# carries the pointer, the focus and the z-order of one program into the next. It goes with the
-# server.
+# regedit, the first program of the new server, has also started the prefix's system processes.
+# With NIMBRA_DEVICE_KEEPER=1 a desktop is made now and the keeper holds it from then on (its
+# hold file is never deleted), so that the next program starts at once and a rotation made by
+# one program lasts after it ends (the run command wants that). Tests run without it: each test
+# program gets a desktop of its own (tests/harness/wine-run.sh), as a desktop that lives on
+# between test programs carries the pointer, the focus and the z-order of one program into the
+# next. It goes with the server.
 if [ "${NIMBRA_DEVICE_KEEPER:-0}" = 1 ] && [ -f "$prefix/drive_c/nimbra-device/keeper.exe" ]; then
-  # Every stream of the whole background job is redirected, the waiting shell's included.
-  (cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\nimbra-device\keeper.exe') </dev/null >/dev/null 2>&1 &
+  desktop_up
 fi

@@ -3,6 +3,9 @@
 # rooted paths like \Windows\... name the device's files), with the environment that env.sh
 # started. Passes the program's exit code through.
 #   wine-run.sh BUILD_DIR PROFILE PROGRAM.exe [ARGS...]
+# Every program gets a desktop of its own: made before it starts (a program that has to start the
+# desktop itself may be left unable to create windows, see device/keeper.cpp) and closed when it
+# ends, so that no pointer, focus, z-order or rotation carries over into the next program.
 # The program writes into a file that is shown when it ends: a process it started and left
 # running (a Wine helper, a program under test) then cannot keep ctest waiting on our output.
 set -uo pipefail
@@ -28,15 +31,14 @@ cd "$dir"
 
 log=$(mktemp "$run/$profile.XXXXXX.log")
 show_log() { cat "$log"; rm -f "$log"; }
+pid=
+desktop_pid=
+trap '[ -n "$pid" ] && kill $pid 2>/dev/null && wait $pid; [ -n "$desktop_pid" ] && desktop_down; show_log; exit 143' TERM INT
+desktop_up || { show_log; exit 1; }
 "$WINE" "C:\\nimbra-tests\\$name" "$@" </dev/null >"$log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null; wait $pid; show_log; exit 143' TERM INT
 wait $pid
 rc=$?
-# The device's screen outlives the program (device/keeper.cpp): a program that turned it and
-# failed before turning it back must not leave the next one a turned screen.
-if profile_screen "$profile" && [ -f "$WINEPREFIX/drive_c/nimbra-device/rotate.exe" ]; then
-  "$WINE" 'C:\nimbra-device\rotate.exe' "${width}x$height" </dev/null >/dev/null 2>&1 || true
-fi
+desktop_down
 show_log
 exit $rc
