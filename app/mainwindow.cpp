@@ -51,11 +51,7 @@ static void OnDestroy()
 {
     if (ItemHost) KillTimer(ItemHost, REFRESH_TIMER);
     UnloadAllItems();
-    if (IconStrip) {
-        DestroyWindow(IconStrip);
-        IconStrip = nullptr;
-        IconStripShown = false;
-    }
+    ReleaseIconStrip();
     if (MenuBar) {
         DestroyWindow(MenuBar);
         MenuBar = nullptr;
@@ -165,6 +161,7 @@ static void OnTimer(HWND hwnd, WPARAM id)
 static LRESULT OnCopyData(const COPYDATASTRUCT *data)
 {
     if (!data) return 0;
+    if (data->dwData == HM_NOTIFYICON) return HandleNotifyIconData(data);
     if (data->dwData == HM_UNLOADITEMS) {
         if (data->cbData == 0) return UnloadItemsNamed(nullptr);
         const WCHAR *name = (const WCHAR *)data->lpData;

@@ -133,6 +133,9 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
 // characters). False when the pointer is null, cannot be read, or names a text that does not
 // fit; never faults on a bad pointer.
 bool ReadMessageText(LPARAM pointer, WCHAR *text, size_t cap);
+// Copies bytes bytes of a record that arrived as a message pointer; false (and a zeroed record)
+// when the pointer is null or the memory cannot be read. Never faults on a bad pointer.
+bool ReadMessageRecord(LPARAM pointer, void *record, size_t bytes);
 
 // Delivers the Today refresh notice (WM_SETTINGCHANGE, wParam 242) to every top-level window
 // without waiting for, or blocking on, any of them. The device posts it to HWND_BROADCAST.
