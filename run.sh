@@ -5,6 +5,8 @@
 # saved to build/screenshot.png (the path is printed) and everything is stopped again.
 #   ./run.sh
 # NIMBRA_RUN_ITEMS (optional): the Today items to show, e.g. "NimbraClock NimbraNotes".
+# The sample program TrayIcons puts three icons into the strip once Nimbra runs; the saved
+# screen shows the first of them tapped.
 set -euo pipefail
 src=$(cd "$(dirname "$0")" && pwd)
 build=${NIMBRA_BUILD:-$src/build}     # NIMBRA_BUILD: another build directory
@@ -38,6 +40,10 @@ write_settings() { # the settings file beside the installed program: UTF-16 LE w
 nimbra() { # runs Nimbra.exe from C: (rooted paths like \Windows\... then name the device's files)
   (cd "$prefix/drive_c" && "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe' "$@")
 }
+trayicons() { # the sample program, in the background, once Nimbra's window exists
+  tool findwindow NimbraClass 60000 >/dev/null &&
+    (cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\Program Files\Nimbra\TrayIcons.exe') </dev/null >/dev/null 2>&1 &
+}
 tool() {
   (cd "$prefix/drive_c" && "$WINE" "C:\\nimbra-device\\$1.exe" "${@:2}")
 }
@@ -51,6 +57,7 @@ if [ -n "${DISPLAY:-}" ]; then
   write_settings
   echo "Nimbra runs on $DISPLAY; close it (or run it again with the word quit) to end."
   rc=0
+  trayicons
   nimbra || rc=$?
   stop_device
   exit $rc
@@ -77,7 +84,12 @@ if ! where=$(tool findwindow NimbraClass 60000); then
   exit 1
 fi
 echo "Nimbra's window: $where"
-sleep 3                             # items load and paint after the window is shown
+trayicons
+sleep 3                             # items load and paint, the icons arrive 500 ms after the last
+# A tap on the right-most icon (icon 0 sits 18 pixels from the right edge, in the strip's
+# bottom 21 rows): the strip highlights it and the sample shows what was tapped.
+xdotool mousemove --sync 230 309 click 1 || echo "no tap: xdotool failed" >&2
+sleep 1
 rm -f "$shot"
 import -display "$display" -window root -crop 240x320+0+0 +repage "$shot"
 nimbra quit || true

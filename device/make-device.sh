@@ -8,7 +8,8 @@
 # Every refresh puts the device back as it was made, whatever a test changed:
 #   - the registry of device.reg (colour scheme, Today settings, contacts provider; no soft-key
 #     labels) and of the plug-ins' registrations (plugins/*.reg of the source tree);
-#   - C:\Program Files\Nimbra: Nimbra.exe, plugins\*.dll from BIN_DIR/plugins, no settings.ini;
+#   - C:\Program Files\Nimbra: Nimbra.exe, the sample TrayIcons.exe, plugins\*.dll from
+#     BIN_DIR/plugins, no settings.ini;
 #   - C:\windows: exactly the watermark set drawn by watermarks.sh (other *water* files go);
 #   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe), and the
 #     keeper running, so that the screen (the Wine desktop) lives on between programs.
@@ -93,6 +94,7 @@ fi
 install=$prefix/drive_c/Program\ Files/Nimbra
 mkdir -p "$install/plugins" "$prefix/drive_c/nimbra-device"
 cp -f "$bin/Nimbra.exe" "$install/"
+if [ -f "$bin/TrayIcons.exe" ]; then cp -f "$bin/TrayIcons.exe" "$install/"; fi
 rm -f "$install/settings.ini"
 find "$install/plugins" -maxdepth 1 -type f -iname '*.dll' -delete
 if compgen -G "$bin/plugins/*.dll" >/dev/null; then cp -f "$bin"/plugins/*.dll "$install/plugins/"; fi
