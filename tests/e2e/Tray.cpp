@@ -130,4 +130,38 @@ TEST_F(Tray, BadPayloadsAnswerTheirCodes)
     EXPECT_FALSE(PumpUntil([&] { return Strip() != nullptr; }, 800)) << "nothing was accepted";
 }
 
+// The clock item registers its icon from inside the host with a pointer to the device record,
+// and takes it away with its window: reloads never leave two.
+TEST(TrayItems, AnItemsIconComesAndGoesWithItsWindow)
+{
+    SettingsFileValues values;
+    values.title = Title;
+    values.plugins = L"1::NimbraClock::";
+    values.disableCommandBar = true;
+    ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+    NimbraProcess nimbra;
+    ASSERT_TRUE(nimbra.Start());
+    HWND main = WaitForNimbraWindow(Title);
+    ASSERT_TRUE(main);
+    auto strip = [&] { return FindWindowExW(main, nullptr, L"NimbraTray", nullptr); };
+    // The clock icon's hour hand, at icon slot i (from the right).
+    auto handAt = [&](int slot) {
+        RECT r;
+        if (!GetWindowRect(strip(), &r)) return false;
+        HDC screen = GetDC(nullptr);
+        COLORREF c = GetPixel(screen, r.left + 222 - 20 * slot + 7, r.top + 3 + 5);
+        ReleaseDC(nullptr, screen);
+        return c == RGB(0x20, 0x20, 0x20);
+    };
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    COPYDATASTRUCT all = {1334, 0, nullptr};
+    EXPECT_EQ(SendMessageW(main, WM_COPYDATA, 0, (LPARAM)&all), 1);
+    EXPECT_TRUE(PumpUntil([&] { return strip() == nullptr; }, 5000)) << "the unloaded item's icon stayed";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(SendMessageW(main, 1335, 0, 0), 0);   // HM_RELOADITEMS
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    EXPECT_FALSE(handAt(1)) << "a reload left a second icon";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nimbra.Wait(10000), 1u);
+}
+
 } // namespace
