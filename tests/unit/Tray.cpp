@@ -290,4 +290,28 @@ TEST_F(Tray, TapsSelectByPitchFromTheRightAndNotifyTheOwner)
     EXPECT_NE(StripPixel(221, 1), HighlightColor);
 }
 
+// Random records from a plug-in: only the documented answers, and never more than 20 icons.
+TEST_F(Tray, RandomRecordsGetOnlyDocumentedAnswers)
+{
+    unsigned seed = 2026;
+    auto next = [&] { return seed = seed * 1103515245 + 12345, seed >> 8; };
+    const DWORD owners[] = {0, NIMBRA_HANDLE32(Owner), 0xDEADBEEF};
+    const DWORD sizes[] = {152, 0, 88, 956, 153};
+    for (int i = 0; i < 10000; i++) {
+        NIMBRANOTIFYICONDATA r;
+        for (BYTE *b = (BYTE *)&r; b < (BYTE *)(&r + 1); b++) *b = (BYTE)next();
+        r.cbSize = sizes[next() % 5 ? 0 : next() % 5];
+        r.hWnd = owners[next() % 3];
+        r.uID = next() % 4;
+        if (next() % 2) r.hIcon = NIMBRA_HANDLE32(Icons[next() % 3]);
+        WPARAM operation = next() % 8 ? next() % 3 : next();
+        auto [result, error] = Send(operation, next() % 50 ? (const void *)&r : nullptr);
+        const bool documented = (result == 1 && error == 12345) || (result == 2 && operation > 2 && error == 12345) ||
+                                (result == 0 && (error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FORM_SIZE ||
+                                                 error == ERROR_NO_MORE_ITEMS || error == ERROR_CONTROL_ID_NOT_FOUND));
+        ASSERT_TRUE(documented) << "round " << i << ": result " << result << ", error " << error;
+        ASSERT_LE(IconCount, MAX_ICONS);
+    }
+}
+
 } // namespace
