@@ -75,4 +75,38 @@ NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, szTip) == 24, "szTip at 24")
 #define NIMBRA_HANDLE32(h) ((DWORD)(ULONG_PTR)(h))
 #define NIMBRA_HANDLE64(v) ((HANDLE)(LONG_PTR)(LONG)(v))
 
+/* An icon from width x height pixels of 4 bytes (B, G, R, A; straight alpha; top row first),
+ * the form the WM_COPYDATA request carries them in. Null when it cannot be made; the caller
+ * destroys it with DestroyIcon. */
+static inline HICON NimbraIconFromPixels(const void *pixels, int width, int height)
+{
+    BITMAPINFO info;
+    void *bits = NULL;
+    HBITMAP color, mask;
+    HICON icon = NULL;
+    ICONINFO parts;
+    ZeroMemory(&info, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; /* top row first */
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    color = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    /* An all-zero mask: the colour bitmap's alpha decides what shows. */
+    info.bmiHeader.biBitCount = 1;
+    mask = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, NULL, NULL, 0);
+    if (color && mask && bits) {
+        CopyMemory(bits, pixels, (SIZE_T)width * height * 4);
+        parts.fIcon = TRUE;
+        parts.xHotspot = parts.yHotspot = 0;
+        parts.hbmMask = mask;
+        parts.hbmColor = color;
+        icon = CreateIconIndirect(&parts);
+    }
+    if (color) DeleteObject(color);
+    if (mask) DeleteObject(mask);
+    return icon;
+}
+
 #endif

@@ -102,36 +102,6 @@ LRESULT HandleNotifyIcon(WPARAM operation, LPARAM record)
     return answer.result;
 }
 
-// An icon of the host's own from straight-alpha B, G, R, A pixels, top row first.
-static HICON MakeIcon(const BYTE *pixels, int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;   // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void *bits = nullptr;
-    HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HBITMAP mask = CreateBitmap(width, height, 1, 1, nullptr);
-    HICON icon = nullptr;
-    if (color && mask && bits) {
-        memcpy(bits, pixels, (size_t)width * height * 4);
-        // An all-zero mask: the colour bitmap's alpha decides what shows.
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, mask);
-        PatBlt(dc, 0, 0, width, height, BLACKNESS);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        ICONINFO parts = {TRUE, 0, 0, mask, color};
-        icon = CreateIconIndirect(&parts);
-    }
-    if (color) DeleteObject(color);
-    if (mask) DeleteObject(mask);
-    return icon;
-}
-
 // Reads the request in data; *icon receives the icon made from pixels that follow the record.
 static IconAnswer ReadIconData(const COPYDATASTRUCT *data, WPARAM *operation,
                                NIMBRANOTIFYICONDATA *record, bool *hasRecord, HICON *icon)
@@ -160,7 +130,7 @@ static IconAnswer ReadIconData(const COPYDATASTRUCT *data, WPARAM *operation,
         size != COPY_PIXELS_START + 4 * width * height)
         return Rejected(ERROR_INVALID_PARAMETER);
     *hasRecord = true;
-    *icon = MakeIcon(bytes + COPY_PIXELS_START, (int)width, (int)height);
+    *icon = NimbraIconFromPixels(bytes + COPY_PIXELS_START, (int)width, (int)height);
     // An icon the host could not make counts as none: an add then fails with 87.
     record->hIcon = NIMBRA_HANDLE32(*icon);
     return {1, 0};

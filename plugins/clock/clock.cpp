@@ -91,7 +91,7 @@ static HICON MakeClockIcon()
             if (r2 <= 225) pixels[y * CLOCK_ICON_SIDE + x] = hand ? 0xFF202020 : r2 >= 150 ? 0xFF1050A0 : 0xFFFFFFFF;
         }
     }
-    return IconFromPixels(pixels.data(), CLOCK_ICON_SIDE, CLOCK_ICON_SIDE);
+    return NimbraIconFromPixels(pixels.data(), CLOCK_ICON_SIDE, CLOCK_ICON_SIDE);
 }
 
 // Adds or deletes the strip icon in the host; false when the host refused or has no strip.

@@ -1,5 +1,4 @@
 #include "plugins/common/itemkit.h"
-#include <cstring>
 
 // Screen density, read once on first use (0 until then).
 static int ScreenDpiY;
@@ -239,29 +238,6 @@ void ReportItemHeight(WPARAM wParam, int height)
 {
     if (wParam)
         reinterpret_cast<TODAYLISTITEM *>(wParam)->cyp = static_cast<DWORD>(height);
-}
-
-HICON IconFromPixels(const DWORD *bgra, int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;   // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<BYTE> zeros((size_t)((width + 15) / 16 * 2) * height, 0);
-    HBITMAP mask = CreateBitmap(width, height, 1, 1, zeros.data());   // the alpha decides
-    HICON icon = nullptr;
-    if (color && mask && bits) {
-        memcpy(bits, bgra, (size_t)width * height * 4);
-        ICONINFO parts = {TRUE, 0, 0, mask, color};
-        icon = CreateIconIndirect(&parts);
-    }
-    if (color) DeleteObject(color);
-    if (mask) DeleteObject(mask);
-    return icon;
 }
 
 bool HandleItemSelection(HWND hwnd, UINT msg, bool *selected, LRESULT *result)

@@ -54,9 +54,6 @@ int ItemLinesHeight(const std::vector<ItemLine> &lines);
 // Handles WM_PAINT for an item that shows lines of text over the host's background.
 void PaintItemLines(HWND item, bool selected, const std::vector<ItemLine> &lines);
 
-// An icon from straight-alpha B, G, R, A pixels, top row first (caller destroys it).
-HICON IconFromPixels(const DWORD *bgra, int width, int height);
-
 // Tells the host that a tapped item took the selection.
 void AnnounceSelection(HWND item);
 
