@@ -69,10 +69,9 @@ int main()
     }
 
     std::wstring key = std::wstring(TODAY_ITEMS_KEY L"\\") + BENCH_ITEM;
-    DWORD type = 4, itemHeight = 24, drawText = 0;
+    DWORD type = 4, itemHeight = 24;
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Type", REG_DWORD, &type, sizeof type);
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), PROBE_HEIGHT, REG_DWORD, &itemHeight, sizeof itemHeight);
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), PROBE_DRAW_TEXT, REG_DWORD, &drawText, sizeof drawText);
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, PROBE_DLL_PATH, sizeof PROBE_DLL_PATH);
 
     int status = 0;

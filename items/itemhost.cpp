@@ -62,6 +62,8 @@ static int ItemHeight(DWORD cyp)
 
 // One pass over the records. Windows go to their content position less the current scroll,
 // so that items moved while the view is scrolled line up with those that were scrolled.
+// From the first record whose height changed, whose window is new (a reload, a reordered
+// list) or whose place moved, every window is moved; before it, nothing is.
 static void LayoutPass(bool force)
 {
     const int gap = ScaleY(1);
@@ -69,20 +71,23 @@ static void LayoutPass(bool force)
     HostedItem *block = Items;
     for (UINT i = 0; i < ItemCount; i++) {
         HostedItem *item = &block[i];
-        HWND window = item->hwndCustom;
-        if (!window) continue;
+        if (!item->hwndCustom) continue;
         DWORD before = item->cyp;
-        LRESULT changed = SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)item, 0);
-        // The item's code ran; if it made the host drop its records, this pass is over.
+        LRESULT changed = SendItemMessage(*item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)item, 0);
+        // The item's code ran; if it made the host drop its records, this pass is over, and
+        // an item that unloaded itself takes no space.
         if (Items != block || i >= ItemCount) return;
+        if (!item->hwndCustom) continue;
         int height = ItemHeight(before);
         if (changed && item->cyp != before) {
             height = ItemHeight(item->cyp);
             force = true;
         }
-        if (force && item->hwndCustom) {
+        if (item->hwndCustom != item->Placed || item->Top != y) force = true;
+        if (force) {
             MoveWindow(item->hwndCustom, 0, y - ScrollOffset(), ItemWidth, height, TRUE);
             InvalidateRect(item->hwndCustom, nullptr, TRUE);
+            item->Placed = item->hwndCustom;
         }
         item->Top = y;
         y += height + gap;
@@ -124,13 +129,35 @@ static void RequestRefresh()
     LayoutItems(false);
 }
 
+// The bar stays while the view changes height (a rotation, the icon strip, the menu bar): its
+// page follows the view, and the position stays within the new last one, the windows with it.
+static void FitScrollBarToView()
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_PAGE;
+    if (!GetScrollInfo(ItemHost, SB_VERT, &info) || info.nPage == (UINT)ViewHeight) return;
+    int last = ContentHeight - ViewHeight;
+    if (ScrollPos > last) ScrollPos = last;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 1;
+    info.nMax = ContentHeight;
+    info.nPage = ViewHeight;
+    info.nPos = ScrollPos;
+    SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
+    LayoutItems(true);
+}
+
 void UpdateScrollBar(bool force)
 {
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     if (ViewHeight < ContentHeight) {
-        if (ScrollBarShown && !force) return;
+        if (ScrollBarShown && !force) {
+            FitScrollBarToView();
+            return;
+        }
         ScrollBarShown = true;
         info.nMin = 1;
         info.nMax = ContentHeight;
@@ -212,6 +239,10 @@ void ScrollItems(int request, int thumbPos)
     ScrollPos = position;
     ScrollWindowEx(ItemHost, 0, distance, nullptr, nullptr, nullptr, nullptr,
                    SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    // The scroll copied the items' pixels along, the background they show included, but the
+    // background stays: every item draws itself again where it now is.
+    for (UINT i = 0; i < ItemCount; i++)
+        if (Items[i].hwndCustom) InvalidateRect(Items[i].hwndCustom, nullptr, TRUE);
     info.fMask = SIF_POS;
     info.nPos = position;
     SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
@@ -250,7 +281,7 @@ static LRESULT DrawWatermark(LPARAM lParam)
         || copied != sizeof info)
         return 0;
     RECT host, item;
-    if (!GetWindowRect(ItemHost, &host) || !GetWindowRect(info.hwnd, &item)) return 1;
+    if (!GetWindowRect(ItemHost, &host) || !GetWindowRect(info.hwnd, &item)) return 0;
     // Item windows sit at x 0: only the vertical position, scroll included, is translated.
     BitBlt(info.hdc, info.rc.left, info.rc.top, info.rc.right - info.rc.left, info.rc.bottom - info.rc.top,
            BackgroundDC, info.rc.left, info.rc.top + (item.top - host.top), SRCCOPY);

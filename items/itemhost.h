@@ -20,9 +20,9 @@ extern int LastVisibleIcon;    // index of the left-most icon the strip's last p
 constexpr UINT HM_ICONACTION = WM_USER + 1;
 
 LRESULT CALLBACK ItemHostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// Stacks the item windows; moves only from the first changed height unless forced.
+// Stacks the item windows; moves only from the first changed height or new window unless forced.
 void LayoutItems(bool force);
-// Shows or hides the scroll bar as the content fits or not.
+// Shows or hides the scroll bar as the content fits or not; a bar that stays follows the view.
 void UpdateScrollBar(bool force);
 // The WM_VSCROLL handler.
 void ScrollItems(int request, int thumbPos);

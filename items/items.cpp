@@ -21,6 +21,12 @@ constexpr UINT DISABLE_BROADCAST_TIMEOUT = 3000;
 // "Software\Microsoft\Today\Items\" plus a name of at most 31 characters and the terminator.
 constexpr size_t ITEM_KEY_CAPACITY = 80;
 
+// A record without a name has no key of its own: its key would be the Items key itself.
+static bool HasName(const HostedItem &item)
+{
+    return item.szName[0] != 0;
+}
+
 static void ItemKey(const HostedItem &item, WCHAR (&key)[ITEM_KEY_CAPACITY])
 {
     CopyText(key, TODAY_ITEMS_KEY L"\\");
@@ -111,6 +117,7 @@ void DisableSystemTodayItems()
 {
     bool changed = false;
     for (UINT i = 0; i < ItemCount; i++) {
+        if (!HasName(Items[i])) continue;
         WCHAR key[ITEM_KEY_CAPACITY];
         ItemKey(Items[i], key);
         if (ReadEnabled(key)) {
@@ -126,9 +133,38 @@ void DisableSystemTodayItems()
                         SMTO_NORMAL | SMTO_ABORTIFHUNG, DISABLE_BROADCAST_TIMEOUT, &answer);
 }
 
+// A reference to a plug-in's DLL for the length of a call into its code (null for none).
+static HMODULE HoldLibrary(HINSTANCE library)
+{
+    HMODULE held = nullptr;
+    if (library) GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCWSTR)library, &held);
+    return held;
+}
+
+static void ReleaseLibrary(HMODULE held)
+{
+    if (held) FreeLibrary(held);
+}
+
+LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    HMODULE held = HoldLibrary(item.hinstDLL);
+    LRESULT result = SendMessageW(item.hwndCustom, msg, wParam, lParam);
+    ReleaseLibrary(held);
+    return result;
+}
+
+// The item's code ran inside InitializeCustomItem and may have made the host unload the item,
+// give the record a window by a load from inside, or drop the whole list. The new window is
+// the record's only while the record is there with its DLL and without a window.
+static bool RecordTakesWindow(const HostedItem *block, UINT index, HINSTANCE library)
+{
+    return Items == block && index < ItemCount && block[index].hinstDLL == library && !block[index].hwndCustom;
+}
+
 HWND LoadItem(UINT index)
 {
-    if (index >= ItemCount) return nullptr;
+    if (index >= ItemCount || !HasName(Items[index])) return nullptr;
     HostedItem *item = &Items[index];
     WCHAR key[ITEM_KEY_CAPACITY];
     ItemKey(*item, key);
@@ -159,16 +195,18 @@ HWND LoadItem(UINT index)
     if (!entry) return nullptr;   // the DLL stays loaded until the next unload
 
     HostedItem *block = Items;
+    HINSTANCE library = item->hinstDLL;
+    HMODULE held = HoldLibrary(library);
     HWND window = initialize(item, ItemHost);
-    // The plug-in's code ran: if it made the host drop the whole list meanwhile, the record
-    // is gone and the window has no owner to report to.
-    if (Items != block || index >= ItemCount) return nullptr;
-    item->hwndCustom = window;
-    if (window) {
+    if (window && !RecordTakesWindow(block, index, library)) {
+        DestroyWindow(window);   // no record would ever destroy it, and its DLL may go
+    } else if (window) {
+        item->hwndCustom = window;
         ShowWindow(window, SW_SHOW);
-        SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);
+        SendItemMessage(*item, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);
     }
-    return item->hwndCustom;
+    ReleaseLibrary(held);
+    return Items == block && index < ItemCount ? item->hwndCustom : nullptr;
 }
 
 // The box has no owner window: UnloadAllItems also runs while MainWindow is being destroyed,
@@ -181,47 +219,48 @@ static void ReportDestroyFailure(DWORD error)
     MessageBoxW(nullptr, text, L"Error", MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
-// Sends the last clear-cache and destroys the item's window; answers false when the
-// destruction failed, with that error in *error.
-static bool DestroyItemWindow(HostedItem &item, DWORD *error)
+// Takes the window and the DLL out of the record before the item is told anything, so that a
+// layout pass or a load started from inside the item's teardown finds the record unloaded;
+// the record is not touched afterwards, as the item's code may have dropped the whole list.
+// Then sends the last clear-cache, destroys the window and frees the DLL. Answers false when
+// the window could not be destroyed, with that error in *error.
+static bool UnloadItem(HostedItem &item, DWORD *error)
 {
     HWND window = item.hwndCustom;
-    SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
-    // The record lets go of the window before it is destroyed, so that a layout pass started
-    // from inside the plug-in's teardown never asks a dying window for its height.
-    item.hwndCustom = nullptr;
-    SetLastError(0);
-    if (DestroyWindow(window)) return true;
-    *error = GetLastError();
-    return false;
-}
-
-static void FreeItemLibrary(HostedItem &item)
-{
     HINSTANCE library = item.hinstDLL;
+    item.hwndCustom = nullptr;
     item.hinstDLL = nullptr;
-    FreeLibrary(library);
+    item.Placed = nullptr;
+    bool destroyed = true;
+    if (window) {
+        HMODULE held = HoldLibrary(library);
+        SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
+        SetLastError(0);
+        destroyed = DestroyWindow(window);
+        if (!destroyed) *error = GetLastError();
+        ReleaseLibrary(held);
+    }
+    if (library) FreeLibrary(library);
+    return destroyed;
 }
 
 void UnloadAllItems()
 {
-    // Count and selection go first: an item that calls back while it is being told to go
-    // finds an empty list.
+    // The block leaves the list before any item is told anything: an unload or a reload
+    // started from inside an item's teardown (a posted WM_CLOSE, the settings dialog run from
+    // the error box's message loop) finds an empty list, and its records are its own.
     UINT count = ItemCount;
     HostedItem *block = Items;
+    Items = &StaticItem;
     ItemCount = 0;
+    ZeroMemory(&StaticItem, sizeof StaticItem);
     SelectedItem = -1;
 
     for (UINT i = 0; i < count; i++) {
-        HostedItem &item = block[i];
         DWORD error = 0;
-        if (item.hwndCustom && !DestroyItemWindow(item, &error)) ReportDestroyFailure(error);
-        if (item.hinstDLL) FreeItemLibrary(item);
+        if (!UnloadItem(block[i], &error)) ReportDestroyFailure(error);
     }
-
     if (block != &StaticItem) free(block);
-    Items = &StaticItem;
-    ZeroMemory(&StaticItem, sizeof StaticItem);
 }
 
 LRESULT UnloadItemsNamed(LPCWSTR name)
@@ -233,11 +272,9 @@ LRESULT UnloadItemsNamed(LPCWSTR name)
     if (name && !ReadMessageText((LPARAM)name, wanted, MAX_ITEMNAME)) return 1;
 
     for (UINT i = 0; i < ItemCount; i++) {
-        HostedItem &item = Items[i];
-        if (name && wcsncmp(item.szName, wanted, MAX_ITEMNAME) != 0) continue;
+        if (name && wcsncmp(Items[i].szName, wanted, MAX_ITEMNAME) != 0) continue;
         DWORD error = 0;
-        if (item.hwndCustom) DestroyItemWindow(item, &error);   // not reported here
-        if (item.hinstDLL) FreeItemLibrary(item);
+        UnloadItem(Items[i], &error);   // not reported here
     }
     return 1;
 }

@@ -7,6 +7,7 @@
 struct HostedItem : TODAYLISTITEM {
     DWORD Selectability;   // registry "Selectability", re-read at every load
     int Top;               // top edge in ItemHost content coordinates (unscrolled); written by LayoutItems
+    HWND Placed;           // the window the last layout pass placed; a new window must be placed
 };
 
 extern HostedItem *Items;        // ItemCount records, or StaticItem when none are allocated
@@ -36,3 +37,6 @@ void DisableSystemTodayItems();
 LRESULT UnloadItemsNamed(LPCWSTR name);
 // HM_RELOADITEMS: loads every record again and lays everything out. Answers 0.
 LRESULT ReloadAllItems();
+// Sends msg to the item's window. The item's DLL stays loaded until the item's code returns,
+// even when the item makes the host unload it meanwhile.
+LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -84,7 +84,7 @@ typedef HWND (*PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM *ptli, HWND hwndParent);
 
 /* Export ordinal 241: the item's options dialog procedure. The host does not call it. */
 #define ORDINAL_CUSTOMOPTIONSDLGPROC 241
-typedef BOOL (CALLBACK *PFNCUSTOMOPTIONSDLGPROC)(HWND hDlg, UINT msg, UINT wParam, LONG lParam);
+typedef BOOL (CALLBACK *PFNCUSTOMOPTIONSDLGPROC)(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
 #ifdef __cplusplus
 }

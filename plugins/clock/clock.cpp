@@ -175,11 +175,11 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 }
 
 // The options page: lParam of WM_INITDIALOG is the item's TODAYLISTITEM.
-extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wParam, LONG lParam)
+extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG: {
-        auto *item = reinterpret_cast<TODAYLISTITEM *>(static_cast<LONG_PTR>(lParam));
+        auto *item = reinterpret_cast<TODAYLISTITEM *>(lParam);
         if (!item)
             return TRUE;
         SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(item));

@@ -95,9 +95,8 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 }
 
 // The item has no options of its own ("Options" = 0): any dialog given closes on OK or Cancel.
-extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, UINT wParam, LONG lParam)
+extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
-    (void)lParam;
     return NoItemOptions(dialog, msg, wParam);
 }
 

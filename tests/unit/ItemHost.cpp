@@ -4,49 +4,47 @@
 
 namespace {
 
-using Lines = std::vector<std::wstring>;
-
-class ItemHostFixture : public HostTest {
+class ItemHost_Window : public HostTest {
 protected:
     // Loads probe items with the given heights, named H<height>.
-    void LoadHeights(std::initializer_list<int> heights)
+    void LoadHeights(const Ints &heights)
     {
         std::wstring list = std::to_wstring(heights.size()) + L"::";
         for (int h : heights) {
             std::wstring name = L"H" + std::to_wstring(h);
-            AddItem(name.c_str(), {{PROBE_HEIGHT, (DWORD)h}, {PROBE_DRAW_TEXT, 0}});
+            AddItem(name.c_str(), {{PROBE_HEIGHT, (DWORD)h}});
             list += name + L"::";
         }
         LoadList(list.c_str());
     }
     // Paints everything now and leaves nothing invalid.
-    void Settle()
+    static void Settle()
     {
         PumpMessages();
         RedrawWindow(MainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
-    static COLORREF HostPixel(int x, int y)
+    static COLORREF Pixel(int x, int y)
     {
         HDC dc = GetDC(ItemHost);
         COLORREF c = GetPixel(dc, x, y);
         ReleaseDC(ItemHost, dc);
         return c;
     }
+    // Whether ItemHost and each item window have something to repaint.
+    static Ints Invalid()
+    {
+        Ints invalid = {GetUpdateRect(ItemHost, nullptr, FALSE)};
+        for (UINT i = 0; i < ItemCount; i++) invalid.push_back(GetUpdateRect(Items[i].hwndCustom, nullptr, FALSE));
+        return invalid;
+    }
     static int Scroll(int request, int thumb = 0)
     {
         SendMessageW(ItemHost, WM_VSCROLL, MAKEWPARAM(request, thumb), 0);
         return ScrollPos;
     }
-    static std::vector<int> Tops()
-    {
-        std::vector<int> tops;
-        for (UINT i = 0; i < ItemCount; i++) tops.push_back(HostRect(Items[i].hwndCustom).top);
-        return tops;
-    }
-    // A mouse event at p (ItemHost client coordinates) in SendInput's absolute units.
+    // A mouse event at p (ItemHost sits at the screen's origin) in SendInput's absolute units.
     static INPUT Mouse(POINT p, DWORD flags)
     {
-        ClientToScreen(ItemHost, &p);
         INPUT in = {};
         in.type = INPUT_MOUSE;
         in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
@@ -54,135 +52,104 @@ protected:
         in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
         return in;
     }
-    static bool PointerTo(POINT p)
-    {
-        ClientToScreen(ItemHost, &p);
-        return MovePointerTo(p.x, p.y);
-    }
-    // A press held at p by real mouse input for 900 ms.
-    static void HoldAt(POINT p)
-    {
-        INPUT move = Mouse(p, MOUSEEVENTF_MOVE), down = Mouse(p, MOUSEEVENTF_LEFTDOWN), up = Mouse(p, MOUSEEVENTF_LEFTUP);
-        ASSERT_TRUE(PointerTo(p));
-        SendInput(1, &move, sizeof(INPUT));
-        PumpFor(300);   // a move arriving during the press would end the hold as a drag
-        SendInput(1, &down, sizeof(INPUT));
-        PumpFor(900);
-        SendInput(1, &up, sizeof(INPUT));
-        PumpFor(100);
-    }
 };
+
+class ItemHost_Hires : public ItemHost_Window {};
 
 } // namespace
 
-class ItemHost_Layout : public ItemHostFixture {};
-class ItemHost_Scrolling : public ItemHostFixture {};
-class ItemHost_Messages : public ItemHostFixture {};
-class ItemHost_Hires : public ItemHostFixture {};
-
-TEST_F(ItemHost_Layout, StacksItemsWithOneRowGapsAndSeparators)
+TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeights)
 {
-    AddItem(L"Broken", {{PROBE_FAIL_CREATE, 1}});
-    AddItem(L"H30", {{PROBE_HEIGHT, 30}, {PROBE_DRAW_TEXT, 0}});
-    AddItem(L"H40", {{PROBE_HEIGHT, 40}, {PROBE_DRAW_TEXT, 0}});
-    AddItem(L"H50", {{PROBE_HEIGHT, 50}, {PROBE_DRAW_TEXT, 0}});
-    LoadList(L"4::H30::Broken::H40::H50::");
-    EXPECT_EQ(Items[0].Top, 0);
-    EXPECT_EQ(Items[2].Top, 31);
-    EXPECT_EQ(Items[3].Top, 72);
+    LoadHeights({30, 40, 50});
+    EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
     EXPECT_EQ(ContentHeight, 123);
-    ExpectConsistentLayout();
-
+    EXPECT_FALSE(ScrollBarShown);
     // One separator between neighbours, none below the last; the items paint the background
     // behind them through the host, from their own rows.
     Settle();
-    int x = ClientWidth / 2;
-    EXPECT_EQ(HostPixel(x, 30), TEST_SEPARATOR_COLOR);
-    EXPECT_EQ(HostPixel(x, 71), TEST_SEPARATOR_COLOR);
-    for (int y : {5, 29, 60, 100, 121, 122}) EXPECT_EQ(HostPixel(x, y), BackgroundAt(y)) << y;
-}
+    EXPECT_EQ(Pixel(100, 30), TEST_SEPARATOR_COLOR);
+    EXPECT_EQ(Pixel(100, 71), TEST_SEPARATOR_COLOR);
+    for (int y : {5, 29, 60, 100, 121, 122}) EXPECT_EQ(Pixel(100, y), BackgroundAt(y)) << y;
 
-TEST_F(ItemHost_Layout, PollTickAsksEachItemAndMovesOnlyFromTheFirstChange)
-{
-    LoadHeights({30, 40, 50});
-    Settle();
-    Probe.ClearLog();
+    // The poll asks every item and, while no height changes, moves and repaints nothing.
+    DeleteFileW(PROBE_LOG_PATH);
     SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
-    EXPECT_EQ(Log(nullptr, {L"query"}).size(), 3u);
-    EXPECT_EQ(Log(nullptr, {L"move", L"size"}).size(), 0u);
-    EXPECT_FALSE(GetUpdateRect(ItemHost, nullptr, FALSE));
-    for (UINT i = 0; i < 3; i++) EXPECT_FALSE(GetUpdateRect(Items[i].hwndCustom, nullptr, FALSE));
-
-    Probe.SetHeight(L"H40", 45);
-    Probe.ClearLog();
+    EXPECT_EQ(Log("", {"query"}).size(), 3u);
+    EXPECT_EQ(Invalid(), (Ints{0, 0, 0, 0}));
+    SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0);
     LayoutItems(false);
-    EXPECT_EQ(Log(L"H30", {L"move", L"size"}), Lines{});
-    EXPECT_EQ(Log(L"H40", {L"size"}), (Lines{L"size " + std::to_wstring(ClientWidth) + L" 45"}));
-    EXPECT_EQ(Log(L"H50", {L"move"}), (Lines{L"move 0 77"}));
-    ExpectConsistentLayout();
+    EXPECT_EQ(Tops(), (Ints{0, 31, 77}));
+    EXPECT_EQ(ContentHeight, 128);
 }
 
-TEST_F(ItemHost_Layout, RefreshAskedFromInsideTheHeightQueryRunsOneMorePass)
+TEST_F(ItemHost_Window, NewWindowsArePlacedWhenTheTotalHeightStaysTheSame)
 {
-    AddItem(L"Nag", {{PROBE_HEIGHT, 25}, {PROBE_REFRESH_IN_QUERY, 1000}});
+    AddItem(L"A", {{PROBE_HEIGHT, 30}});
+    AddItem(L"B", {{PROBE_HEIGHT, 50}});
+    AddItem(L"C", {{PROBE_HEIGHT, 30}});
+    LoadList(L"2::A::B::");
+    LoadList(L"2::B::A::");   // reordered
+    EXPECT_EQ(Tops(), (Ints{0, 51}));
+    LoadList(L"2::B::C::");   // C in place of an item as high
+    EXPECT_EQ(Tops(), (Ints{0, 51}));
+    UnloadItemsNamed(L"C");   // and made again
+    ReloadItems();
+    EXPECT_EQ(Tops(), (Ints{0, 51}));
+}
+
+TEST_F(ItemHost_Window, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
+{
+    AddItem(L"Nag", {{PROBE_HEIGHT, 25}});
     LoadList(L"1::Nag::");
-    Probe.ClearLog();
-    LayoutItems(false);
-    // Passes follow each other, never nest: each request is logged before its own query ends.
-    EXPECT_EQ(Log(L"Nag", {L"query", L"refresh"}),
-              (Lines{L"refresh -> 1", L"query tli=self cyp=25 -> 0", L"refresh -> 1", L"query tli=self cyp=25 -> 0"}));
-
-    Probe.SetOption(L"Nag", PROBE_REFRESH_IN_QUERY, 0);
-    Probe.ClearLog();
-    EXPECT_EQ(SendMessageW(ItemHost, TODAYM_REQUESTREFRESH, 0, 0), 1);
-    EXPECT_EQ(Log(L"Nag", {L"query"}).size(), 1u);
+    UnloadItemsNamed(nullptr);
+    SetValue(L"Nag", PROBE_HOST_CALL, TODAYM_REQUESTREFRESH);
+    SetValue(L"Nag", PROBE_HOST_CALL_AT, 2);
+    DeleteFileW(PROBE_LOG_PATH);
+    ReloadAllItems();
+    EXPECT_EQ(Log("Nag", {"query", "hostcall"}),
+              (Lines{"query tli=self cyp=25 -> 0", "hostcall 1127 -> 1", "query tli=self cyp=25 -> 0"}));
 }
 
-TEST_F(ItemHost_Scrolling, TallContentScrollsByLinesPagesAndThumb)
+TEST_F(ItemHost_Window, LinesPagesAndThumbMoveTheItemsOverTheStillBackground)
 {
-    LoadHeights({ViewHeight - ScaleY(1)});
-    EXPECT_EQ(ContentHeight, ViewHeight);
+    LoadHeights({ViewHeight - 1});
     EXPECT_FALSE(ScrollBarShown) << "content that fits exactly";
     LoadHeights({150, 151, 152});
     ASSERT_TRUE(ScrollBarShown);
     EXPECT_EQ(ItemWidth, ClientWidth - ScrollBarWidth);
-    ExpectConsistentLayout();
-    const int last = ContentHeight - ViewHeight, line = ScaleY(10);
-
-    // A line moves every window by the line and repaints only the band it uncovers.
-    Settle();
-    std::vector<int> before = Tops();
-    EXPECT_EQ(Scroll(SB_LINEDOWN), 1 + line);
-    for (UINT i = 0; i < 3; i++) EXPECT_EQ(Tops()[i], before[i] - line);
-    RECT band = {};
-    GetUpdateRect(ItemHost, &band, FALSE);
-    EXPECT_EQ(band.top, ViewHeight - line);
-    EXPECT_EQ(band.bottom, ViewHeight);
-    EXPECT_EQ(band.right, ItemWidth);
-    ExpectConsistentLayout();
-
-    EXPECT_EQ(Scroll(SB_PAGEUP), 1) << "a page up near the top stops at the top";
-    EXPECT_EQ(Tops(), before);
-    EXPECT_EQ(Scroll(SB_THUMBTRACK, 100), 1) << "the view moves when the thumb is released";
-    EXPECT_EQ(Scroll(SB_THUMBPOSITION, 50), 50);
-    EXPECT_EQ(Scroll(SB_PAGEDOWN), 50 + ScaleY(40));
-    EXPECT_EQ(Scroll(SB_THUMBPOSITION, last + 50), last);
-    EXPECT_EQ(Scroll(SB_LINEDOWN), last);
-    ExpectConsistentLayout();
+    const int last = ContentHeight - ViewHeight;
+    const Ints steps[] = {{SB_LINEDOWN, 0, 11}, {SB_PAGEUP, 0, 1}, {SB_THUMBTRACK, 100, 1}, {SB_THUMBPOSITION, 50, 50},
+                          {SB_PAGEDOWN, 0, 90}, {SB_THUMBPOSITION, last + 50, last}, {SB_LINEDOWN, 0, last}};
+    for (const Ints &step : steps) {
+        SCOPED_TRACE("request " + std::to_string(step[0]));
+        Settle();
+        const int from = ScrollPos, position = step[2];
+        EXPECT_EQ(Scroll(step[0], step[1]), position);
+        RECT band = {};
+        GetUpdateRect(ItemHost, &band, FALSE);
+        if (step[0] == SB_LINEDOWN && position != from) {   // a line repaints the band it uncovers
+            EXPECT_EQ((Ints{band.top, band.right, band.bottom}), (Ints{ViewHeight - 10, ItemWidth, ViewHeight}));
+        }
+        EXPECT_EQ(Tops(), (Ints{1 - position, 152 - position, 304 - position}));
+        // The items draw their background again where they now are.
+        if (position != from) {
+            EXPECT_EQ(Invalid(), (Ints{1, 1, 1, 1}));
+        }
+        Settle();
+        for (int y : {60, 200, 310}) EXPECT_EQ(Pixel(10, y), BackgroundAt(y)) << y;
+    }
 }
 
-TEST_F(ItemHost_Scrolling, ThumbDraggedPast16BitsLandsWhereItWasDropped)
+TEST_F(ItemHost_Window, ThumbDraggedPast16BitsLandsWhereItWasDropped)
 {
     LoadHeights({100000, 100001});
-    ASSERT_GT(ContentHeight - ViewHeight, 0xFFFF);
     Settle();
-    // Press the thumb just below the up arrow, drag it below the bar's end, release.
-    POINT press = {ClientWidth - ScrollBarWidth / 2, GetSystemMetrics(SM_CYVSCROLL) + 3};
-    POINT drop = {press.x, ViewHeight + 40};
-    // Under a loaded X server a whole burst of input is now and then lost before the bar sees
-    // the press; the drag is then sent again. Once the bar has moved, it must be exact.
+    // Press the thumb just below the up arrow, drag it below the bar's end, release. Under a
+    // loaded X server a whole burst of input is now and then lost before the bar sees the
+    // press; the drag is then sent again.
+    POINT press = {ClientWidth - ScrollBarWidth / 2, GetSystemMetrics(SM_CYVSCROLL) + 3}, drop = {press.x, ViewHeight + 40};
     for (int attempt = 0; attempt < 3 && ScrollPos == 1; attempt++) {
-        ASSERT_TRUE(PointerTo(press));
+        ASSERT_TRUE(MovePointerTo(press.x, press.y));
         INPUT in[5] = {Mouse(press, MOUSEEVENTF_MOVE), Mouse(press, MOUSEEVENTF_LEFTDOWN),
                        Mouse({press.x, drop.y - 20}, MOUSEEVENTF_MOVE), Mouse(drop, MOUSEEVENTF_MOVE),
                        Mouse(drop, MOUSEEVENTF_LEFTUP)};
@@ -190,58 +157,70 @@ TEST_F(ItemHost_Scrolling, ThumbDraggedPast16BitsLandsWhereItWasDropped)
         PumpUntil([] { return ScrollPos != 1; }, 1500);
         PumpFor(100);
     }
-    EXPECT_EQ(ScrollPos, ContentHeight - ViewHeight);
-    ExpectConsistentLayout();
+    EXPECT_EQ(ScrollPos, 200003 - ViewHeight);
 }
 
-TEST_F(ItemHost_Messages, TapAndHoldOnTheGapOpensTheSettingsButNotOnAnItem)
+TEST_F(ItemHost_Window, BarFollowsTheViewThroughARotation)
 {
-    LoadHeights({30, 40, 50});
-    Settle();
-    HoldAt({ClientWidth / 2, 50});   // on the second item
-    EXPECT_EQ(TestMainLog.ShowSettings, 0);
-    HoldAt({ClientWidth / 2, 30});   // the gap below the first item
-    EXPECT_TRUE(PumpUntil([] { return TestMainLog.ShowSettings == 1; }, 1000));
-    HoldAt({ClientWidth / 2, 200});  // below the last item
-    EXPECT_TRUE(PumpUntil([] { return TestMainLog.ShowSettings == 2; }, 1000));
-    // A tap released before the host sees it press is no hold.
-    POINT p = {ClientWidth / 2, 250};
-    INPUT tap[3] = {Mouse(p, MOUSEEVENTF_MOVE), Mouse(p, MOUSEEVENTF_LEFTDOWN), Mouse(p, MOUSEEVENTF_LEFTUP)};
-    SendInput(3, tap, sizeof(INPUT));
-    PumpFor(900);
-    EXPECT_EQ(TestMainLog.ShowSettings, 2);
+    LoadHeights({40, 40, 40, 40, 40, 40, 40, 40, 40, 40});
+    const int tall = ViewHeight, wide = ClientWidth;
+    ASSERT_EQ(ContentHeight, 410);
+    for (int height : {wide, tall}) {
+        SCOPED_TRACE(height);
+        Resize(height == wide ? tall : wide, height);
+        EXPECT_EQ(Scroll(SB_THUMBPOSITION, 1000), 410 - height) << "the end is reachable";
+        EXPECT_EQ(Tops()[9] + 40, height) << "the last item ends at the view's end";
+        SCROLLINFO si = {sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
+        GetScrollInfo(ItemHost, SB_VERT, &si);
+        EXPECT_EQ((Ints{(int)si.nPage, si.nPos}), (Ints{height, ScrollPos}));
+    }
 }
 
-TEST_F(ItemHost_Messages, AnswersTheItemsQueries)
+TEST_F(ItemHost_Window, TapAndHoldOnTheFreeAreaOpensTheSettings)
+{
+    LoadHeights({30});
+    ASSERT_TRUE(MovePointerTo(100, 200));   // a move away from the press would end the hold
+    PumpMessages();
+    BYTE keys[256] = {};
+    keys[VK_LBUTTON] = 0x80;   // the button stays down
+    SetKeyboardState(keys);
+    SendMessageW(ItemHost, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 200));
+    keys[VK_LBUTTON] = 0;
+    SetKeyboardState(keys);
+    EXPECT_TRUE(PumpUntil([] { return ShowSettingsCount == 1; }, 1000));
+}
+
+TEST_F(ItemHost_Window, AnswersTheItemsQueries)
 {
     LoadHeights({30});
     const COLORREF saved[3] = {TextColor, HighlightColor, HighlightTextColor};
     TextColor = RGB(1, 2, 3), HighlightColor = RGB(4, 5, 6), HighlightTextColor = RGB(7, 8, 9);
-    const int bigTray = AppSettings.BigTray;
-    const std::pair<WPARAM, COLORREF> colors[] = {{TODAYCOLOR_TEXT, RGB(1, 2, 3)}, {TODAYCOLOR_HIGHLIGHT, RGB(4, 5, 6)},
-                                              {TODAYCOLOR_HIGHLIGHTEDTEXT, RGB(7, 8, 9)}, {0x10000006, 0}};
-    for (const auto &c : colors) EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_GETCOLOR, c.first, 0), (LRESULT)c.second);
+    AppSettings.BigTray = 1;
+    TODAYDRAWWATERMARKINFO good = {BackgroundDC, {0, 0, 4, 4}, Items[0].hwndCustom}, bad = good;
+    bad.hwnd = (HWND)(ULONG_PTR)0x1234;
+    const struct { UINT msg; WPARAM wParam; LPARAM lParam; LRESULT answer; } cases[] = {
+        {TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0, RGB(1, 2, 3)},
+        {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHT, 0, RGB(4, 5, 6)},
+        {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHTEDTEXT, 0, RGB(7, 8, 9)},
+        {TODAYM_DRAWWATERMARK, 0, (LPARAM)&good, 1},
+        {TODAYM_DRAWWATERMARK, 0, (LPARAM)&bad, 0},
+        {TODAYM_DRAWWATERMARK, 0, 0x10, 0},   // an unreadable record
+        {TODAYM_GETTRAYSTYLE, 0, 0, 7},
+        {TODAYM_GETHOSTWINDOW, 0, 0, (LRESULT)MainWindow},
+        {TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0, 1},
+        {TODAYM_REQUESTREFRESH, 0, 0, 1},
+    };
+    for (const auto &c : cases) EXPECT_EQ(SendMessageW(ItemHost, c.msg, c.wParam, c.lParam), c.answer) << c.msg;
+    AppSettings.BigTray = 0;
+    EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 3);
     TextColor = saved[0], HighlightColor = saved[1], HighlightTextColor = saved[2];
-
-    EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_DRAWWATERMARK, 0, 0), 0);
-    EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_DRAWWATERMARK, 0, 0x10), 0) << "an unreadable record is refused";
-    for (int big : {0, 1}) {
-        AppSettings.BigTray = big;
-        EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_GETTRAYSTYLE, 0, 0), big ? 7 : 3);
-    }
-    AppSettings.BigTray = bigTray;
-    EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_GETHOSTWINDOW, 0, 0), (LRESULT)MainWindow);
-    EXPECT_EQ(Probe.QueryHost(L"H30", TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0), 1);
 }
 
 TEST_F(ItemHost_Hires, GapIsTwoRowsAtDoubleDensity)
 {
-    ASSERT_EQ(ScaleY(1), 2);
     LoadHeights({30, 40, 50});
-    EXPECT_EQ(Items[1].Top, 32);
-    EXPECT_EQ(Items[2].Top, 74);
+    EXPECT_EQ(Tops(), (Ints{0, 32, 74}));
     EXPECT_EQ(ContentHeight, 126);
-    ExpectConsistentLayout();
     Settle();
-    EXPECT_EQ(HostPixel(ClientWidth / 2, 31), TEST_SEPARATOR_COLOR);
+    EXPECT_EQ(Pixel(100, 31), TEST_SEPARATOR_COLOR);
 }

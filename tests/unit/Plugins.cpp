@@ -65,32 +65,6 @@ void SetString(HKEY root, const std::wstring &key, const wchar_t *value, const w
     RegSetKeyValueW(root, key.c_str(), value, REG_SZ, data, static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
 }
 
-// The events of a probe log ("Alpha#1 query tli=self ..." gives "query"), in order.
-std::vector<std::wstring> Events(const std::wstring &log)
-{
-    std::vector<std::wstring> events;
-    std::wistringstream lines(log);
-    std::wstring tag, event, rest;
-    while (lines >> tag >> event) {
-        events.push_back(event);
-        std::getline(lines, rest);
-    }
-    return events;
-}
-
-// Lines of a log that start with the given event, without the item tag.
-std::vector<std::wstring> Lines(const std::wstring &log, const std::wstring &event)
-{
-    std::vector<std::wstring> found;
-    std::wistringstream lines(log);
-    std::wstring line;
-    while (std::getline(lines, line)) {
-        std::wstring body = line.substr(line.find(L' ') + 1);
-        if (body.compare(0, event.size() + 1, event + L" ") == 0 || body == event) found.push_back(body);
-    }
-    return found;
-}
-
 int CountColor(HWND window, const RECT &area, COLORREF wanted)
 {
     HDC dc = GetDC(window);
@@ -199,22 +173,6 @@ protected:
     }
 };
 
-class Plugins_Probe : public Plugins {
-protected:
-    ProbeApi Probe;
-    void SetUp() override
-    {
-        Plugins::SetUp();
-        ASSERT_TRUE(Probe.Load()) << "NimbraProbe.dll is not installed in " << Narrow(PluginFolder);
-        Probe.ClearLog();
-    }
-    void TearDown() override
-    {
-        Plugins::TearDown();
-        Probe.Unload();
-    }
-};
-
 class Plugins_Hires : public Plugins {};
 
 } // namespace
@@ -232,184 +190,14 @@ TEST_F(Plugins, EveryItemExportsItsEntryPointsAtOrdinals240And241)
     }
 }
 
-TEST_F(Plugins_Probe, LogsEveryStepOfTheHostsCallingOrder)
-{
-    Register(L"ProbeA", L"NimbraProbe");
-    TODAYLISTITEM *record;
-    HWND window = Create(L"NimbraProbe", L"ProbeA", &record);
-    ASSERT_TRUE(window);
-    EXPECT_EQ(GetParent(window), Parent);
-    EXPECT_FALSE(IsWindowVisible(window)) << "the host shows the window";
-    EXPECT_EQ(record->cyp, static_cast<DWORD>(Scaled(20)));
-    EXPECT_EQ(Probe.Count(L"ProbeA"), 1);
-
-    Show(window, record);
-    EXPECT_EQ(Query(window, record), 0);
-    SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, 0);
-    SendMessageW(window, WM_USER + 77, 5, 6);
-    DestroyWindow(window);
-    EXPECT_EQ(Probe.Count(L"ProbeA"), 0);
-
-    std::wstring log = Probe.Log(L"ProbeA");
-    std::vector<std::wstring> steps;
-    for (auto &event : Events(log))
-        if (event != L"size" && event != L"move" && event != L"erase") steps.push_back(event);
-    std::vector<std::wstring> expected = {L"create", L"init", L"show", L"clearcache", L"paint", L"query",
-                                          L"query", L"msg", L"show", L"destroy"};
-    EXPECT_EQ(steps, expected) << Narrow(log);
-    const std::wstring cyp = std::to_wstring(Scaled(20));
-    EXPECT_EQ(Lines(log, L"init")[0].find(L"init parent=0x"), 0u);
-    EXPECT_EQ(Lines(log, L"show")[0], L"show 1");
-    EXPECT_EQ(Lines(log, L"clearcache")[0], L"clearcache tli=self");
-    EXPECT_EQ(Lines(log, L"query"), (std::vector<std::wstring>{L"query tli=self cyp=" + cyp + L" -> 0",
-                                                                L"query tli=null cyp=" + cyp + L" -> 0"}));
-    EXPECT_EQ(Lines(log, L"msg")[0], L"msg 0x44D w=0x5 l=0x6");
-    EXPECT_EQ(Lines(log, L"size").back(), L"size " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L" " + cyp);
-    EXPECT_EQ(Lines(log, L"paint")[0].find(L"paint 0 0 "), 0u);
-    EXPECT_NE(Lines(log, L"paint")[0].find(L"text=0xFF watermark=1 sel=0"), std::wstring::npos);
-}
-
-TEST_F(Plugins_Probe, HeightsComeFromTheRegistryAndChangeAtTheNextQuery)
-{
-    for (auto [name, height] : {std::pair{L"Zero", 0u}, {L"Negative", static_cast<DWORD>(-7)}, {L"Huge", 100000u}}) {
-        SCOPED_TRACE(Narrow(name));
-        Register(name, L"NimbraProbe", {{PROBE_HEIGHT, height}});
-        TODAYLISTITEM *record;
-        ASSERT_TRUE(Create(L"NimbraProbe", name, &record));
-        EXPECT_EQ(record->cyp, height);
-    }
-    Register(L"Steps", L"NimbraProbe", {{PROBE_HEIGHT, 10}});
-    TODAYLISTITEM *record;
-    HWND window = Create(L"NimbraProbe", L"Steps", &record);
-    ASSERT_TRUE(window);
-    EXPECT_EQ(Query(window, record), 0);
-    EXPECT_EQ(Probe.SetHeight(L"Steps", 60), 1);
-    EXPECT_EQ(Probe.SetHeight(L"Nobody", 60), 0);
-    EXPECT_EQ(record->cyp, 10u) << "the item changes cyp only when asked";
-    EXPECT_EQ(Query(window, record), 1);
-    EXPECT_EQ(record->cyp, 60u);
-    EXPECT_EQ(Query(window, record), 0);
-    EXPECT_EQ(Probe.SetOption(L"Steps", PROBE_ALWAYS_REFRESH, 1), 1);
-    EXPECT_EQ(Probe.SetOption(L"Steps", L"NoSuchOption", 1), 0);
-    EXPECT_EQ(Query(window, record), 1);
-    EXPECT_EQ(record->cyp, 60u);
-}
-
-TEST_F(Plugins_Probe, ItemsOfTheSameNameAreNumbered)
-{
-    Register(L"Twin", L"NimbraProbe");
-    TODAYLISTITEM *first, *second;
-    HWND a = Create(L"NimbraProbe", L"Twin", &first);
-    HWND b = Create(L"NimbraProbe", L"Twin", &second);
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(Probe.Count(L"Twin"), 2);
-    EXPECT_EQ(Probe.SetHeight(L"Twin#2", 50), 1);
-    EXPECT_EQ(Query(a, first), 0);
-    EXPECT_EQ(Query(b, second), 1);
-    EXPECT_EQ(Lines(Probe.Log(L"Twin#2"), L"query"), std::vector<std::wstring>{L"query tli=self cyp=50 -> 1"});
-    EXPECT_EQ(Lines(Probe.Log(L"Twin"), L"query").size(), 2u);
-    Probe.ClearLog();
-    EXPECT_TRUE(Create(L"NimbraProbe", L"Twin"));
-    EXPECT_EQ(Events(Probe.Log(L"Twin#3"))[0], L"create") << "numbering goes on after a clear";
-}
-
-TEST_F(Plugins_Probe, FailingCreationGivesNoWindow)
-{
-    Register(L"Broken", L"NimbraProbe", {{PROBE_FAIL_CREATE, 1}});
-    EXPECT_EQ(Create(L"NimbraProbe", L"Broken"), nullptr);
-    EXPECT_EQ(Probe.Count(L"Broken"), 0);
-    EXPECT_EQ(Probe.Log(L"Broken"), L"Broken#1 init failed\n");
-    EXPECT_EQ(GetWindow(Parent, GW_CHILD), nullptr);
-}
-
-TEST_F(Plugins_Probe, RefreshRequestFromInsideAQueryIsSentOnce)
-{
-    Register(L"Eager", L"NimbraProbe", {{PROBE_REFRESH_IN_QUERY, 1}, {PROBE_NEXT_HEIGHT, 33}});
-    TODAYLISTITEM *record;
-    HWND window = Create(L"NimbraProbe", L"Eager", &record);
-    ASSERT_TRUE(window);
-    Host.NestedQueryTarget = window;
-    Host.NestedQueryRecord = record;
-    EXPECT_EQ(Query(window, record), 1);
-    EXPECT_EQ(Host.Refreshes, 1) << "the nested query must not ask again";
-    EXPECT_EQ(Query(window, record), 0);
-    EXPECT_EQ(Host.Refreshes, 1);
-    std::wstring log = Probe.Log(L"Eager");
-    std::vector<std::wstring> got = Lines(log, L"query");
-    got.insert(got.begin() + 1, Lines(log, L"refresh")[0]);
-    EXPECT_EQ(got, (std::vector<std::wstring>{L"query tli=self cyp=33 -> 0", L"refresh -> 1",
-                                              L"query tli=self cyp=33 -> 1", L"query tli=self cyp=33 -> 0"}))
-        << "a nested step is logged before the step it happened in";
-}
-
-TEST_F(Plugins_Probe, WindowsThatTheHostCannotDestroy)
-{
-    Register(L"Foreign", L"NimbraProbe", {{PROBE_FAIL_DESTROY, 1}});
-    Register(L"Vanishing", L"NimbraProbe", {{PROBE_FAIL_DESTROY, 2}});
-    TODAYLISTITEM *foreignRecord, *vanishingRecord;
-    HWND foreign = Create(L"NimbraProbe", L"Foreign", &foreignRecord);
-    HWND vanishing = Create(L"NimbraProbe", L"Vanishing", &vanishingRecord);
-    ASSERT_TRUE(foreign && vanishing);
-    EXPECT_EQ(GetParent(foreign), Parent);
-    EXPECT_NE(GetWindowThreadProcessId(foreign, nullptr), GetCurrentThreadId());
-
-    // The item on its own thread still answers the host's messages and calls the host back.
-    Probe.SetHeight(L"Foreign", 44);
-    EXPECT_EQ(Query(foreign, foreignRecord), 1);
-    EXPECT_EQ(foreignRecord->cyp, 44u);
-    EXPECT_EQ(Probe.QueryHost(L"Foreign", TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0), static_cast<LRESULT>(HostText));
-
-    // Option 2 destroys its own window at the second cache clear.
-    for (int i = 0; i < 2; i++)
-        SendMessageW(vanishing, WM_TODAYCUSTOM_CLEARCACHE, reinterpret_cast<WPARAM>(vanishingRecord), 0);
-    SetLastError(0);
-    EXPECT_FALSE(DestroyWindow(foreign));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(IsWindow(foreign));
-    // Windows answers ERROR_INVALID_WINDOW_HANDLE for a window that is gone; Wine ERROR_ACCESS_DENIED too.
-    SetLastError(0);
-    EXPECT_FALSE(DestroyWindow(vanishing));
-    EXPECT_THAT(GetLastError(), testing::AnyOf(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE),
-                                               static_cast<DWORD>(ERROR_ACCESS_DENIED)));
-    EXPECT_FALSE(IsWindow(vanishing));
-
-    // The host frees the DLL after the failure; the stranded window keeps it loaded.
-    HMODULE extra = LoadLibraryW(PluginPath(L"NimbraProbe").c_str());
-    for (int i = 0; i < 4; i++) FreeLibrary(extra);  // drops the test's own references, all but the probe thread's
-    Modules.clear();
-    EXPECT_TRUE(GetModuleHandleW(PluginPath(L"NimbraProbe").c_str())) << "the probe's thread holds the DLL";
-    ASSERT_TRUE(Probe.Load());
-    EXPECT_EQ(Probe.DestroyStranded(), 1);
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(foreign); }, 2000));
-    EXPECT_EQ(Probe.Count(nullptr), 0);
-}
-
-TEST_F(Plugins_Probe, LogFileReceivesTheSameLines)
-{
-    std::wstring file = ExeFolder() + L"probe-log.txt";
-    DeleteFileW(file.c_str());
-    Register(L"Logged", L"NimbraProbe");
-    SetString(HKEY_LOCAL_MACHINE, ItemsKey + std::wstring(L"Logged"), PROBE_LOG_FILE, file.c_str());
-    HWND window = Create(L"NimbraProbe", L"Logged");
-    ASSERT_TRUE(window);
-    DestroyWindow(window);
-    std::vector<unsigned char> bytes = ReadFileBytes(file);
-    std::string text(bytes.begin(), bytes.end());
-    EXPECT_EQ(text.find("Logged#1 create\r\n"), 0u) << text;
-    EXPECT_NE(text.find("Logged#1 destroy\r\n"), std::string::npos);
-    DeleteFileW(file.c_str());
-}
-
-TEST_F(Plugins_Probe, ItemsPaintInTheHostsColoursOverTheWatermark)
+TEST_F(Plugins, ItemsPaintInTheHostsColoursOverTheWatermark)
 {
     Register(L"PaintClock", L"NimbraClock");
     Register(L"PaintNotes", L"NimbraNotes");
     SetString(HKEY_LOCAL_MACHINE, ItemsKey + std::wstring(L"PaintNotes"), L"Note1", L"Water the plants");
-    Register(L"PaintProbe", L"NimbraProbe", {{PROBE_HEIGHT, 30}});
-    Register(L"Plain", L"NimbraProbe", {{PROBE_HEIGHT, 30}, {PROBE_DRAW_TEXT, 0}});
     int top = 0;
     for (auto [dll, name] : {std::pair{L"NimbraClock", L"PaintClock"}, {L"NimbraNotes", L"PaintNotes"},
-                             {L"NimbraOwner", L"PaintOwner"}, {L"NimbraProbe", L"PaintProbe"}, {L"NimbraProbe", L"Plain"}}) {
+                             {L"NimbraOwner", L"PaintOwner"}}) {
         SCOPED_TRACE(Narrow(name));
         TODAYLISTITEM *record;
         HWND window = Create(dll, name, &record);
@@ -439,7 +227,6 @@ TEST_F(Plugins_Probe, ItemsPaintInTheHostsColoursOverTheWatermark)
         UpdateWindow(window);
         EXPECT_GT(CountColor(window, area, HostWatermark), pixels / 2);
     }
-    EXPECT_EQ(Probe.GetLastColor(L"PaintProbe", TODAYCOLOR_TEXT), HostText);
 }
 
 TEST_F(Plugins, ClockSizesToItsLinesAndRedrawsWhenTheShownTimeChanges)
