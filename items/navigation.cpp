@@ -16,12 +16,12 @@ static bool NamesItem(int index)
     return index >= 0 && (UINT)index < ItemCount;
 }
 
-// Sends msg to item index; an item without a window (or no item at all) answers 0.
+// Sends msg to item index; an item without a window (or no item at all) answers 0. The item's
+// DLL stays loaded while its code runs, even if it unloads itself.
 static LRESULT SendToItem(int index, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!NamesItem(index)) return 0;
-    HWND window = Items[index].hwndCustom;
-    return window ? SendMessageW(window, msg, wParam, lParam) : 0;
+    if (!NamesItem(index) || !Items[index].hwndCustom) return 0;
+    return SendItemMessage(Items[index], msg, wParam, lParam);
 }
 
 static void RepaintItem(int index)
