@@ -9,7 +9,6 @@
 
 static const wchar_t ClassName[] = L"NimbraDeviceProgram";
 static const wchar_t RecordPath[] = L"C:\\nimbra-device\\starts.txt";
-static std::wstring Shown;   // the text the window shows
 
 // The parameters: the command line after the program's own name (quoted or not).
 static std::wstring Parameters(const wchar_t *line)
@@ -48,17 +47,6 @@ static LRESULT CALLBACK ProgramProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) DestroyWindow(window);
         return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT r;
-        GetClientRect(window, &r);
-        FillRect(dc, &r, (HBRUSH)GetStockObject(WHITE_BRUSH));
-        InflateRect(&r, -4, -4);
-        DrawTextW(dc, Shown.c_str(), -1, &r, DT_WORDBREAK);
-        EndPaint(window, &ps);
-        return 0;
-    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -75,12 +63,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     Record(std::wstring(path) + L"\t" + line + L"\t" + parameters + L"\n");
 
     const wchar_t *name = wcsrchr(path, L'\\') ? wcsrchr(path, L'\\') + 1 : path;
-    Shown = std::wstring(L"Started: ") + path + L"\nParameters: " + (parameters.empty() ? L"(none)" : parameters) +
-            L"\n\nOK in the navigation bar closes it.";
+    std::wstring shown = std::wstring(L"Started: ") + path + L"\nParameters: " + (parameters.empty() ? L"(none)" : parameters) +
+                         L"\n\nOK in the navigation bar closes it.";
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProgramProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
     wc.lpszClassName = ClassName;
     RegisterClassW(&wc);
     HDC screen = GetDC(nullptr);
@@ -89,6 +78,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     HWND window = CreateWindowExW(0x80000000, ClassName, name, WS_POPUP | WS_VISIBLE, 0, bar, GetSystemMetrics(SM_CXSCREEN),
                                   GetSystemMetrics(SM_CYSCREEN) - bar, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
+    RECT r;
+    GetClientRect(window, &r);
+    CreateWindowExW(0, L"STATIC", shown.c_str(), WS_CHILD | WS_VISIBLE, 4, 4, r.right - 8, r.bottom - 8, window, nullptr,
+                    instance, nullptr);
     SetForegroundWindow(window);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
