@@ -8,7 +8,7 @@
 //         turning.
 // today   the system Today screen (class "DesktopExplorerWindow", the window the device's
 //         desktop is), filling the screen below the navigation bar, started at the bottom of
-//         the window stack. Its list box names the Today items whose "Enabled" is not 0
+//         the window stack (start it before other programs). Its list box names the Today items whose "Enabled" is not 0
 //         (the keys under HKLM\Software\Microsoft\Today\Items); it reads them again on
 //         WM_SETTINGCHANGE with wParam 242, the Today refresh notice.
 // boot    what the device does after a reset: every shortcut (*.lnk) in the start-up folder is
@@ -239,6 +239,7 @@ static void Boot()
 static HWND MakeWindow(const wchar_t *className, WNDPROC procedure, const wchar_t *title, DWORD exStyle)
 {
     WNDCLASSW wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;   // both are drawn from their edges: a turned screen repaints all
     wc.lpfnWndProc = procedure;
     wc.hInstance = Instance;
     wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
@@ -263,6 +264,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR command, int)
                                     today, nullptr, instance, nullptr);
         ListTodayItems();
         FillWorkArea(today);
+        // The device starts it first: Wine raises a newly shown window once the X server maps it,
+        // so a Today screen started while other programs show can end up in front of them.
         SetWindowPos(today, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         windows = true;
     }
