@@ -8,9 +8,9 @@
 //         turning.
 // today   the system Today screen (class "DesktopExplorerWindow", the window the device's
 //         desktop is), filling the screen below the navigation bar, started at the bottom of
-//         the window stack (start it before other programs). Its list box names the Today items whose "Enabled" is not 0
-//         (the keys under HKLM\Software\Microsoft\Today\Items); it reads them again on
-//         WM_SETTINGCHANGE with wParam 242, the Today refresh notice.
+//         the window stack (start it before other programs). Its list box names the Today
+//         items whose "Enabled" is not 0 (the keys under HKLM\Software\Microsoft\Today\Items);
+//         it reads them again on WM_SETTINGCHANGE with wParam 242, the Today refresh notice.
 // boot    what the device does after a reset: every shortcut (*.lnk) in the start-up folder is
 //         started, in name order. A shortcut is the device's text file "LENGTH#TARGET"; the
 //         target is a program path, quoted when it holds spaces, followed by its arguments. A
@@ -140,7 +140,7 @@ static void ListTodayItems()
     for (DWORD i = 0;; i++) {
         DWORD length = 256;
         if (RegEnumKeyExW(items, i, name, &length, nullptr, nullptr, nullptr, nullptr)) break;
-        DWORD enabled = 1, size = sizeof enabled;
+        DWORD enabled = 0, size = sizeof enabled;   // no value: not shown, as Nimbra reads it too
         RegGetValueW(items, name, L"Enabled", RRF_RT_REG_DWORD, nullptr, &enabled, &size);
         if (enabled) SendMessageW(TodayList, LB_ADDSTRING, 0, (LPARAM)name);
     }
