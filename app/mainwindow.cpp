@@ -24,9 +24,9 @@ static bool SettingsDialogOpen;
 
 static LRESULT OnCreate(HWND hwnd)
 {
-    // The menu bar is made for the window's own handle: MainWindow is not stored yet.
-    if (AppSettings.DisableCommandBar) ReadSoftKeys();
-    else CreateMenuBar(hwnd);
+    // The menu bar is made for the window's own handle: MainWindow is not stored yet. Without a
+    // bar, also when it cannot be made, the soft keys work through WM_KEYUP from the start.
+    if (AppSettings.DisableCommandBar || !CreateMenuBar(hwnd)) ReadSoftKeys();
 
     ShellActivateInfo = {};
     ShellActivateInfo.cbSize = sizeof(ShellActivateInfo);

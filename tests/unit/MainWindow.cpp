@@ -63,7 +63,7 @@ protected:
         AppSettings.PluginList[0] = 0;
         AppSettings.EnableBackground = 0;
         AppSettings.Background[0] = 0;
-        AppSettings.DisableCommandBar = 0;
+        AppSettings.DisableCommandBar = 1;   // the screen without a menu bar (see SoftKeys.cpp for it)
         LoadedImagePath[0] = 0;
         LoadThemeColors();
         ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
