@@ -24,9 +24,9 @@ static bool SettingsDialogOpen;
 
 static LRESULT OnCreate(HWND hwnd)
 {
-    // The menu bar is made for the window's own handle: MainWindow is not stored yet.
-    if (AppSettings.DisableCommandBar) ReadSoftKeys();
-    else CreateMenuBar(hwnd);
+    // The menu bar is made for the window's own handle: MainWindow is not stored yet. Without a
+    // bar, also when it cannot be made, the soft keys work through WM_KEYUP from the start.
+    if (AppSettings.DisableCommandBar || !CreateMenuBar(hwnd)) ReadSoftKeys();
 
     ShellActivateInfo = {};
     ShellActivateInfo.cbSize = sizeof(ShellActivateInfo);
@@ -51,11 +51,7 @@ static void OnDestroy()
 {
     if (ItemHost) KillTimer(ItemHost, REFRESH_TIMER);
     UnloadAllItems();
-    if (IconStrip) {
-        DestroyWindow(IconStrip);
-        IconStrip = nullptr;
-        IconStripShown = false;
-    }
+    ReleaseIconStrip();
     if (MenuBar) {
         DestroyWindow(MenuBar);
         MenuBar = nullptr;
@@ -165,6 +161,7 @@ static void OnTimer(HWND hwnd, WPARAM id)
 static LRESULT OnCopyData(const COPYDATASTRUCT *data)
 {
     if (!data) return 0;
+    if (data->dwData == HM_NOTIFYICON) return HandleNotifyIconData(data);
     if (data->dwData == HM_UNLOADITEMS) {
         if (data->cbData == 0) return UnloadItemsNamed(nullptr);
         const WCHAR *name = (const WCHAR *)data->lpData;

@@ -8,11 +8,13 @@
 # Every refresh puts the device back as it was made, whatever a test changed:
 #   - the registry of device.reg (colour scheme, Today settings, contacts provider; no soft-key
 #     labels) and of the plug-ins' registrations (plugins/*.reg of the source tree);
-#   - C:\Program Files\Nimbra: Nimbra.exe, plugins\*.dll from BIN_DIR/plugins, no settings.ini;
+#   - C:\Program Files\Nimbra: Nimbra.exe, the sample TrayIcons.exe, plugins\*.dll from
+#     BIN_DIR/plugins, no settings.ini;
 #   - C:\windows: exactly the watermark set drawn by watermarks.sh (other *water* files go);
-#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe), and with
-#     NIMBRA_DEVICE_KEEPER=1 the keeper running, so that the screen (the Wine desktop) lives on
-#     between programs.
+#   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe, the shell
+#     shell.exe), no record of program starts (starts.txt), and with NIMBRA_DEVICE_KEEPER=1 the
+#     keeper running, so that the screen (the Wine desktop) lives on between programs;
+#   - C:\windows: the stand-ins cprog.exe and poutlook.exe; the start-up folder empty.
 # Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
 # share the watermark cache PARENT/watermarks.
 set -euo pipefail
@@ -94,14 +96,21 @@ fi
 install=$prefix/drive_c/Program\ Files/Nimbra
 mkdir -p "$install/plugins" "$prefix/drive_c/nimbra-device"
 cp -f "$bin/Nimbra.exe" "$install/"
+if [ -f "$bin/TrayIcons.exe" ]; then cp -f "$bin/TrayIcons.exe" "$install/"; fi
 rm -f "$install/settings.ini"
 find "$install/plugins" -maxdepth 1 -type f -iname '*.dll' -delete
 if compgen -G "$bin/plugins/*.dll" >/dev/null; then cp -f "$bin"/plugins/*.dll "$install/plugins/"; fi
-for t in rotate findwindow keeper; do
+for t in rotate findwindow keeper shell; do
   if [ -f "$bin/$t.exe" ]; then cp -f "$bin/$t.exe" "$prefix/drive_c/nimbra-device/"; fi
 done
+rm -f "$prefix/drive_c/nimbra-device/starts.txt"
 
 windows=$prefix/drive_c/windows
+for t in cprog poutlook; do
+  if [ -f "$bin/$t.exe" ]; then cp -f "$bin/$t.exe" "$windows/"; fi
+done
+startup="$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
+if [ -d "$startup" ]; then find "$startup" -mindepth 1 -delete; fi
 find "$windows" -maxdepth 1 -type f -iname '*water*' -delete
 mapfile -t marks < "$prefix.watermarks"
 rm -f "$prefix.watermarks"

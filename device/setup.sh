@@ -6,7 +6,7 @@ set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 
-packages="cmake googletest mingw-w64 wine wine64 xvfb xauth imagemagick"
+packages="cmake googletest mingw-w64 wine wine64 xvfb xauth imagemagick xdotool"
 missing=()
 for p in $packages; do
   if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then

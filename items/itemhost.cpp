@@ -1,6 +1,6 @@
 // ItemHost: stacks the item windows, scrolls them, paints the background and the separators
 // between them, polls the items' heights and answers the items' messages to their parent.
-// Owns the layout values declared in items/itemhost.h.
+// Owns the layout values declared in items/itemhost.h (the strip's are written by tray/).
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "items/navigation.h"
@@ -17,6 +17,9 @@ bool ScrollBarShown;
 int ScrollBarWidth = GetSystemMetrics(SM_CXVSCROLL);
 int ItemWidth;
 int ScrollPos;
+HWND IconStrip;
+bool IconStripShown;
+int LastVisibleIcon = -1;
 
 // Layout passes run one after another, never inside each other: an item may ask for a
 // refresh from inside its height query, and UpdateScrollBar asks for a forced pass from

@@ -1,16 +1,151 @@
-// Selection and keyboard navigation: owns SelectedItem and SelectedIcon.
-// The keyboard handling arrives with the navigation work; until then keys are swallowed.
+// Selection and keyboard navigation: the arrow keys move one selection down and up through
+// the items in list order and on into the icon strip, Enter acts on what is selected. Owns
+// SelectedItem and SelectedIcon (a tap on an icon and the icon table's deletes write it too).
+//
+// Every message to an item runs the plug-in's code, which may announce the selection, unload
+// or reload the items or change the icons: nothing read before a send is trusted after it.
 #include "items/navigation.h"
+#include "items/itemhost.h"
+#include "items/items.h"
 
 int SelectedItem = -1;
 int SelectedIcon = -1;
 
-void HandleNavigationKey(WPARAM, LPARAM) {}
+static bool NamesItem(int index)
+{
+    return index >= 0 && (UINT)index < ItemCount;
+}
 
-void HandleTookSelection(HWND) {}
+// Sends msg to item index; an item without a window (or no item at all) answers 0. The item's
+// DLL stays loaded while its code runs, even if it unloads itself.
+static LRESULT SendToItem(int index, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!NamesItem(index) || !Items[index].hwndCustom) return 0;
+    return SendItemMessage(Items[index], msg, wParam, lParam);
+}
+
+static void RepaintItem(int index)
+{
+    if (NamesItem(index) && Items[index].hwndCustom) InvalidateRect(Items[index].hwndCustom, nullptr, TRUE);
+}
+
+static void RepaintStrip()
+{
+    if (IconStrip) InvalidateRect(IconStrip, nullptr, FALSE);
+}
+
+// Offers the selection to the items after SelectedItem; past the last one it goes into the
+// strip, or nowhere without a strip. Each candidate holds the selection before it is asked, so
+// one that announces it from inside the question finds it already its own.
+static void MoveDown(LPARAM keyData)
+{
+    // ItemCount is read again for every candidate: an item may unload the list.
+    for (int i = SelectedItem + 1; NamesItem(i); i++) {
+        SelectedItem = i;
+        if (SendToItem(i, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_DOWN, keyData)) {
+            RepaintItem(i);
+            return;
+        }
+    }
+    if (IconStrip) {
+        SelectedItem = (int)ItemCount;
+        if (SelectedIcon < 0) SelectedIcon = LastVisibleIcon;
+        RepaintStrip();
+    } else {
+        SelectedItem = -1;
+    }
+}
+
+// Offers the selection to the items before SelectedItem, the last one first; from the first
+// item it goes nowhere. Leaving the strip takes the icon highlight away.
+static void MoveUp(LPARAM keyData)
+{
+    if (SelectedItem < 0) return;
+    for (SelectedItem--; SelectedItem >= 0; SelectedItem--) {
+        if (IconStrip && SelectedIcon >= 0) {
+            SelectedIcon = -1;
+            RepaintStrip();
+        }
+        if (SendToItem(SelectedItem, WM_TODAYCUSTOM_RECEIVEDSELECTION, VK_UP, keyData)) {
+            RepaintItem(SelectedItem);
+            return;
+        }
+    }
+    SelectedItem = -1;
+}
+
+// Enter, Left and Right while the selection is in the strip.
+static void StripKey(WPARAM key)
+{
+    if (SelectedItem != (int)ItemCount) return;
+    switch (key) {
+    case VK_RETURN:
+        // Enter posts only the button-up that a tap ends with.
+        if (IconStrip && SelectedIcon >= 0) SendMessageW(IconStrip, HM_ICONACTION, SelectedIcon, WM_LBUTTONUP);
+        break;
+    case VK_RIGHT:
+        if (SelectedIcon - 1 >= 0) {
+            SelectedIcon--;
+            RepaintStrip();
+        }
+        break;
+    case VK_LEFT:
+        if (SelectedIcon + 1 <= LastVisibleIcon) {
+            SelectedIcon++;
+            RepaintStrip();
+        }
+        break;
+    }
+}
+
+// The selected item sees the key first. Answers true when that settles the key.
+static bool ItemTakesKey(WPARAM key, LPARAM keyData)
+{
+    if (!NamesItem(SelectedItem)) return false;
+    int item = SelectedItem;
+    if (key == VK_RETURN) {
+        SendToItem(item, WM_TODAYCUSTOM_ACTION, VK_RETURN, keyData);
+        return true;
+    }
+    if (SendToItem(item, WM_TODAYCUSTOM_USERNAVIGATION, key, keyData)) return true;
+    if (key == VK_LEFT || key == VK_RIGHT) return true;
+    SendToItem(item, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+    RepaintItem(item);
+    return false;
+}
+
+void HandleNavigationKey(WPARAM key, LPARAM keyData)
+{
+    if (key != VK_RETURN && key != VK_LEFT && key != VK_UP && key != VK_RIGHT && key != VK_DOWN) return;
+    if (ItemTakesKey(key, keyData)) return;
+    if (key == VK_DOWN) MoveDown(keyData);
+    else if (key == VK_UP) MoveUp(keyData);
+    else StripKey(key);
+}
+
+void HandleTookSelection(HWND itemWindow)
+{
+    for (UINT i = 0; itemWindow && i < ItemCount; i++) {
+        if (Items[i].hwndCustom != itemWindow) continue;
+        int old = SelectedItem;
+        SelectedItem = (int)i;
+        if (old != (int)i && NamesItem(old)) {
+            SendToItem(old, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+            RepaintItem(old);
+        }
+        break;
+    }
+    if (IconStrip && SelectedIcon >= 0) {
+        SelectedIcon = -1;
+        RepaintStrip();
+    }
+}
 
 void DropSelection()
 {
-    SelectedItem = -1;
+    if (SelectedItem >= 0) {
+        SendToItem(SelectedItem, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+        SelectedItem = -1;
+    }
     SelectedIcon = -1;
 }

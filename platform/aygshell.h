@@ -89,6 +89,10 @@ struct SHMENUBARINFO {
 };
 typedef SHMENUBARINFO *PSHMENUBARINFO;
 
+// Makes the menu bar of hwndParent from the menu-bar resource nToolBarId of hInstRes (or an
+// empty bar with SHCMBF_EMPTYBAR): a toolbar along the bottom of the screen whose buttons
+// send WM_COMMAND to hwndParent, and which the soft keys (VK_F1, VK_F2) press. hwndMB is the
+// toolbar itself; destroying it removes the whole bar.
 BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *mbi);
 
 // ---- Dialogs ----------------------------------------------------------------------------
@@ -133,6 +137,9 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
 // characters). False when the pointer is null, cannot be read, or names a text that does not
 // fit; never faults on a bad pointer.
 bool ReadMessageText(LPARAM pointer, WCHAR *text, size_t cap);
+// Copies bytes bytes of a record that arrived as a message pointer; false (and a zeroed record)
+// when the pointer is null or the memory cannot be read. Never faults on a bad pointer.
+bool ReadMessageRecord(LPARAM pointer, void *record, size_t bytes);
 
 // Delivers the Today refresh notice (WM_SETTINGCHANGE, wParam 242) to every top-level window
 // without waiting for, or blocking on, any of them. The device posts it to HWND_BROADCAST.
@@ -148,6 +155,7 @@ BOOL PlatformPostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LSTATUS PlatformRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LSTATUS PlatformRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR cls, DWORD options,
                                 REGSAM access, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
+BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info);
 
 #ifndef PLATFORM_IMPLEMENTATION
 #undef CreateWindowExW
@@ -158,4 +166,7 @@ LSTATUS PlatformRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWST
 #define PostMessageW PlatformPostMessageW
 #define RegOpenKeyExW PlatformRegOpenKeyExW
 #define RegCreateKeyExW PlatformRegCreateKeyExW
+#undef ShellExecuteEx
+#define ShellExecuteEx PlatformShellExecuteEx
+#define ShellExecuteExW PlatformShellExecuteEx
 #endif

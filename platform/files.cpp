@@ -7,6 +7,19 @@
 // Longest path the desktop's wide calls take.
 constexpr DWORD LONG_PATH_CHARS = 32768;
 
+std::wstring ProgramRoot()
+{
+    std::vector<WCHAR> exe(LONG_PATH_CHARS);
+    DWORD n = GetModuleFileNameW(nullptr, exe.data(), LONG_PATH_CHARS);
+    if (n == 0 || n >= LONG_PATH_CHARS) return L"";
+    std::wstring path(exe.data(), n);
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return path.substr(0, 3);    // C:\ .
+    if (path.compare(0, 2, L"\\\\") != 0) return L"";
+    size_t server = path.find(L'\\', 2);                                                    // \\server\share\ .
+    size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? L"" : path.substr(0, share + 1);
+}
+
 // The device has one file system, so "\Windows\x" has one meaning; the desktop resolves a
 // path without a drive on the current directory's drive. Making the current directory the
 // root of the executable's drive gives rooted paths the device's meaning wherever the
@@ -14,21 +27,8 @@ constexpr DWORD LONG_PATH_CHARS = 32768;
 // Run during static initialisation (windows.cpp), before the program's own code.
 bool AnchorRootedPaths()
 {
-    std::vector<WCHAR> exe(LONG_PATH_CHARS);
-    DWORD n = GetModuleFileNameW(nullptr, exe.data(), LONG_PATH_CHARS);
-    if (n == 0 || n >= LONG_PATH_CHARS) return false;
-    std::wstring path(exe.data(), n), root;
-    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
-        root = path.substr(0, 3);                               // C:\ .
-    } else if (path.compare(0, 2, L"\\\\") == 0) {
-        size_t server = path.find(L'\\', 2);                    // \\server\share\ .
-        size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-        if (share == std::wstring::npos) return false;
-        root = path.substr(0, share + 1);
-    } else {
-        return false;
-    }
-    return SetCurrentDirectoryW(root.c_str()) != FALSE;
+    std::wstring root = ProgramRoot();
+    return !root.empty() && SetCurrentDirectoryW(root.c_str()) != FALSE;
 }
 
 // A device shortcut is a small text file: the target's length in characters, '#', the

@@ -2,14 +2,25 @@
 #pragma once
 #include "platform/aygshell.h"
 #include "platform/text.h"
+#include <string>
 
 // ---- Shell geometry (windows.cpp) -------------------------------------------------------
 // Height in pixels of the shell's navigation bar at the screen's density.
 int NavigationBarHeight();
+// Height in pixels of a menu bar: the same band as the navigation bar.
+inline int MenuBarHeight() { return NavigationBarHeight(); }
 // The area a full-screen window of the program fills: below the navigation bar (from the top
-// when the window hid the navigation bar with SHFS_HIDETASKBAR) down to the screen bottom.
+// when the window hid the navigation bar with SHFS_HIDETASKBAR) down to its menu bar, or to
+// the screen bottom when it has none.
 void ShellWorkArea(HWND hwnd, RECT *area);
 
+// ---- Menu bar (menubar.cpp) -------------------------------------------------------------
+// Window property on a window that has a menu bar: the bar's handle.
+extern const WCHAR MENU_BAR_PROP[];
+
 // ---- Rooted paths (files.cpp) -----------------------------------------------------------
+// Root of the running executable's drive, C:\ or \\server\share\ (a trailing backslash);
+// empty when unknown.
+std::wstring ProgramRoot();
 // Makes "\Windows\x" name the drive the running executable lives on; true when it did.
 bool AnchorRootedPaths();

@@ -43,6 +43,15 @@ bool ReadMessageText(LPARAM pointer, WCHAR *text, size_t cap)
     return false;
 }
 
+bool ReadMessageRecord(LPARAM pointer, void *record, size_t bytes)
+{
+    SIZE_T read = 0;
+    if (pointer && ReadProcessMemory(GetCurrentProcess(), (LPCVOID)pointer, record, bytes, &read) && read == bytes)
+        return true;
+    ZeroMemory(record, bytes);
+    return false;
+}
+
 // One receiving thread's share of a refresh notice.
 struct RefreshDelivery {
     std::vector<HWND> windows;

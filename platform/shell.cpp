@@ -1,4 +1,4 @@
-// The remaining shell and core calls: extra controls, dialogs and menu bars, DLL exports.
+// The remaining shell and core calls: extra controls, dialogs, starting programs, DLL exports.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
 #include <vector>
@@ -12,19 +12,42 @@ BOOL WINAPI SHInitExtraControls(void)
     return InitCommonControlsEx(&icc);
 }
 
-// Not yet: the menu bar stand-in comes with the soft keys.
-BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *mbi)
-{
-    if (mbi) mbi->hwndMB = nullptr;
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
-}
-
 // Not yet: full-screen dialogs come with the settings dialog.
 BOOL WINAPI SHInitDialog(SHINITDLGINFO *)
 {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
+}
+
+// Starts a program or opens a document as the device does: a rooted path names the program's
+// drive, a quoted path is taken without its quotes, and a failure is silent. The desktop would
+// show a blocking error box for a failure, open a file manager for a directory, and resolve a
+// rooted path on whatever drive the current directory is on.
+BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
+{
+    if (!info || info->cbSize != sizeof *info) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::wstring file = info->lpFile ? info->lpFile : L"";
+    if (file.size() >= 2 && file[0] == L'"') file = file.substr(1, file.find(L'"', 1) - 1);
+    if (file.size() >= 2 && file[0] == L'\\' && file[1] != L'\\') {
+        std::wstring root = ProgramRoot();
+        if (!root.empty()) file = root.substr(0, root.size() - 1) + file;
+    }
+    DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        info->hInstApp = (HINSTANCE)SE_ERR_FNF;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    SHELLEXECUTEINFOW desktop = *info;
+    desktop.lpFile = file.c_str();
+    desktop.fMask |= SEE_MASK_FLAG_NO_UI;
+    BOOL started = ShellExecuteExW(&desktop);
+    info->hInstApp = desktop.hInstApp;
+    info->hProcess = desktop.hProcess;
+    return started;
 }
 
 // The device looks exports up by wide name or by ordinal (MAKEINTRESOURCE(240)); the

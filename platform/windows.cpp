@@ -30,7 +30,9 @@ void ShellWorkArea(HWND hwnd, RECT *area)
     area->top = (SHFullScreenState(hwnd) & SHFS_HIDETASKBAR) ? 0 : NavigationBarHeight();
     area->right = GetSystemMetrics(SM_CXSCREEN);
     area->bottom = GetSystemMetrics(SM_CYSCREEN);
-    // Above the menu bar: once the menu bar stand-in exists, its band comes off the bottom here.
+    // The bar's band, not its rectangle: after a rotation the window may be fitted before its
+    // bar has moved to the new bottom.
+    if (hwnd && IsWindow((HWND)GetPropW(hwnd, MENU_BAR_PROP))) area->bottom -= MenuBarHeight();
 }
 
 // ---- Rotation ----------------------------------------------------------------------------

@@ -1,12 +1,25 @@
-// The menu bar and the two soft keys. Globals defined in softkeys/softkeys.cpp.
+// The menu bar and the two soft keys. Globals defined in softkeys/softkeys.cpp; the soft-key
+// state is written by ReadSoftKeys only.
 #pragma once
 #include "base/nimbra.h"
 
+constexpr size_t KEY_TEXT_CHARS = 32;     // a soft-key label, terminator included
+constexpr size_t KEY_PATH_CHARS = MAX_PATH;
+
+extern WCHAR LeftKeyText[KEY_TEXT_CHARS];     // label of the left soft key
+extern WCHAR LeftKeyPath[KEY_PATH_CHARS];     // program the left key starts; empty: none
+extern WCHAR RightKeyText[KEY_TEXT_CHARS];    // label of the right soft key
+extern WCHAR RightKeyPath[KEY_PATH_CHARS];    // program the right key starts; empty: none
+extern const WCHAR *RightKeyParams;           // "contacts" for the default right program, else null
 extern HWND MenuBar;               // the menu bar, null when there is none
 extern bool SoftKeysEdited;        // the soft-key editor changed the settings
 
+// Fills the soft-key state from the Today screen's soft-key settings, or the defaults.
 void ReadSoftKeys();
+// Creates the menu bar for owner with the two soft keys as its buttons; stores and answers it,
+// or null when the bar cannot be made.
 HWND CreateMenuBar(HWND owner);
+// Starts the left (true) or right key's program; never waits for it and reports nothing.
 void LaunchSoftKey(bool left);
 // Sizes MainWindow to end at the menu bar, or at the screen bottom when there is none.
 void FitMainWindow();

@@ -1,7 +1,11 @@
 // NimbraClock: the date and the time. It redraws itself through the host's height poll: a
 // query that finds the minute (or, with "ShowSeconds", the second) changed invalidates the
-// window and answers TRUE.
+// window and answers TRUE. It also puts a clock icon into the host's notification strip, as a
+// device plug-in does (the host's window comes from TODAYM_GETHOSTWINDOW); a tap on the icon
+// shows or hides the seconds. The icon goes with the item's window, so reloads never pile up
+// copies of it.
 #include "plugins/common/itemkit.h"
+#include "items/notifyicon.h"
 #include "plugins/clock/clockres.h"
 #include <memory>
 
@@ -18,7 +22,12 @@ struct ClockItem {
     bool Selected = false;
     bool HasShown = false;    // cache: the time on screen is Shown; cleared by CLEARCACHE
     SYSTEMTIME Shown = {};
+    HICON Icon = nullptr;     // the strip icon, registered while the window lives
 };
+
+constexpr UINT CLOCK_ICON_ID = 1;
+constexpr UINT WM_CLOCK_ICON = WM_APP + 1;   // the strip icon's callback message
+constexpr int CLOCK_ICON_SIDE = 16;
 
 static HINSTANCE ClockModule; // this DLL
 
@@ -71,6 +80,42 @@ static LRESULT OnQueryRefresh(ClockItem *clock, WPARAM wParam)
     return TRUE;
 }
 
+// A clock face with its hands at ten past ten.
+static HICON MakeClockIcon()
+{
+    std::vector<DWORD> pixels(CLOCK_ICON_SIDE * CLOCK_ICON_SIDE, 0);
+    for (int y = 0; y < CLOCK_ICON_SIDE; y++) {
+        for (int x = 0; x < CLOCK_ICON_SIDE; x++) {
+            int dx = 2 * x - 15, dy = 2 * y - 15, r2 = dx * dx + dy * dy;   // in half pixels
+            bool hand = (x == 7 && y >= 3 && y <= 8) || (y == 8 && x >= 7 && x <= 11);
+            if (r2 <= 225) pixels[y * CLOCK_ICON_SIDE + x] = hand ? 0xFF202020 : r2 >= 150 ? 0xFF1050A0 : 0xFFFFFFFF;
+        }
+    }
+    return NimbraIconFromPixels(pixels.data(), CLOCK_ICON_SIDE, CLOCK_ICON_SIDE);
+}
+
+// Adds or deletes the strip icon in the host; false when the host refused or has no strip.
+static bool SendStripIcon(ClockItem *clock, WPARAM operation)
+{
+    HWND host = (HWND)SendMessageW(GetParent(clock->Window), TODAYM_GETHOSTWINDOW, 0, 0);
+    if (!host || !clock->Icon) return false;
+    NIMBRANOTIFYICONDATA record = {};
+    record.cbSize = sizeof record;
+    record.hWnd = NIMBRA_HANDLE32(clock->Window);
+    record.uID = CLOCK_ICON_ID;
+    record.uCallbackMessage = WM_CLOCK_ICON;
+    record.hIcon = NIMBRA_HANDLE32(clock->Icon);
+    return SendMessageW(host, HM_NOTIFYICON_MESSAGE, operation, (LPARAM)&record) == 1;
+}
+
+static void ToggleSeconds(ClockItem *clock)
+{
+    clock->ShowSeconds = !clock->ShowSeconds;
+    WriteItemDword(clock->Name.c_str(), CLOCK_SHOW_SECONDS, clock->ShowSeconds ? 1 : 0);
+    clock->HasShown = false;
+    InvalidateRect(clock->Window, nullptr, FALSE);
+}
+
 static LRESULT OnPaint(ClockItem *clock)
 {
     if (!clock->HasShown) {
@@ -97,6 +142,14 @@ static LRESULT CALLBACK ClockWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return OnQueryRefresh(clock, wParam);
     case WM_PAINT:
         return OnPaint(clock);
+    case WM_CLOCK_ICON:
+        if (lParam == WM_LBUTTONUP) ToggleSeconds(clock);
+        return 0;
+    case WM_DESTROY:
+        SendStripIcon(clock, NIMBRA_NIM_DELETE);
+        if (clock->Icon) DestroyIcon(clock->Icon);
+        clock->Icon = nullptr;
+        return 0;
     case WM_NCDESTROY:
         delete clock;
         return 0;
@@ -114,7 +167,11 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     clock->ShowSeconds = ReadItemDword(clock->Name.c_str(), CLOCK_SHOW_SECONDS, 0) != 0;
     clock->Window = CreateItemWindow(ClockModule, CLOCK_CLASS, clock->Name.c_str(), ptli, hwndParent,
                                      ClockHeight(*clock), clock.get());
-    return clock->Window ? clock.release()->Window : nullptr;
+    if (!clock->Window) return nullptr;
+    ClockItem *item = clock.release();   // the window owns it now
+    item->Icon = MakeClockIcon();
+    SendStripIcon(item, NIMBRA_NIM_ADD);
+    return item->Window;
 }
 
 // The options page: lParam of WM_INITDIALOG is the item's TODAYLISTITEM.

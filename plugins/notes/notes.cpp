@@ -1,6 +1,8 @@
 // NimbraNotes: short notes kept in the item's own registry key ("Note1", "Note2"...).
 // Collapsed it shows a heading and the first note; a tap or Enter expands it to every note
-// and back. The new height is handed to the host at its next poll.
+// and back. The new height is handed to the host at its next poll. While it holds the
+// selection, Up and Down move a marker through its lines and leave the item only at its first
+// and last line; Right unfolds it and Left folds it.
 #include "plugins/common/itemkit.h"
 #include <memory>
 
@@ -17,6 +19,7 @@ struct NotesItem {
     int ReportedHeight = 0;           // the cyp last handed to the host
     std::vector<std::wstring> Notes;  // cache of the registry's notes; emptied by CLEARCACHE
     bool NotesRead = false;
+    size_t Cursor = 0;                // the marked line while selected: 0 the heading, then the notes
 };
 
 static HINSTANCE NotesModule; // this DLL
@@ -50,14 +53,23 @@ static std::vector<ItemLine> NotesLines(NotesItem *notes)
         heading += notes->Expanded ? L"  \x25B2" : L"  \x25BC";  // up or down triangle: tap to fold or unfold
     std::vector<ItemLine> lines = {{heading, 16, 11, true}};
     size_t shown = notes->Expanded ? all.size() : (all.empty() ? 0 : 1);
-    for (size_t i = 0; i < shown; i++)
-        lines.push_back({L"\x2022 " + all[i], 16, 11, false});
+    for (size_t i = 0; i < shown; i++) {
+        bool marked = notes->Selected && notes->Cursor == i + 1;
+        lines.push_back({(marked ? L"\x25B8 " : L"\x2022 ") + all[i], 16, 11, false});
+    }
     return lines;
+}
+
+static size_t LineCount(NotesItem *notes)
+{
+    size_t count = Notes(notes).size();
+    return 1 + (notes->Expanded ? count : (count ? 1 : 0));
 }
 
 static void Toggle(NotesItem *notes)
 {
     notes->Expanded = !notes->Expanded;
+    if (notes->Cursor >= LineCount(notes)) notes->Cursor = LineCount(notes) - 1;
     WriteItemDword(notes->Name.c_str(), NOTES_EXPANDED, notes->Expanded ? 1 : 0);
     InvalidateRect(notes->Window, nullptr, FALSE);
 }
@@ -74,6 +86,18 @@ static LRESULT OnQueryRefresh(NotesItem *notes, WPARAM wParam)
     return TRUE;
 }
 
+// An arrow key while the item is selected: TRUE when it moved inside the item.
+static LRESULT Navigate(NotesItem *notes, WPARAM key)
+{
+    size_t lines = LineCount(notes);
+    if (key == VK_DOWN && notes->Cursor + 1 < lines) notes->Cursor++;
+    else if (key == VK_UP && notes->Cursor > 0) notes->Cursor--;
+    else if ((key == VK_RIGHT && !notes->Expanded) || (key == VK_LEFT && notes->Expanded)) Toggle(notes);
+    else return FALSE;
+    InvalidateRect(notes->Window, nullptr, FALSE);
+    return TRUE;
+}
+
 static LRESULT CALLBACK NotesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     NotesItem *notes = static_cast<NotesItem *>(ItemRecord(hwnd, msg, lParam));
@@ -83,6 +107,8 @@ static LRESULT CALLBACK NotesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     if (HandleItemSelection(hwnd, msg, &notes->Selected, &result)) {
         if (msg == WM_LBUTTONDOWN)
             Toggle(notes);  // a tap also folds or unfolds
+        if (msg == WM_TODAYCUSTOM_RECEIVEDSELECTION)   // entered from above at the top, from below at the end
+            notes->Cursor = wParam == VK_UP ? LineCount(notes) - 1 : 0;
         return result;
     }
     switch (msg) {
@@ -95,6 +121,8 @@ static LRESULT CALLBACK NotesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_TODAYCUSTOM_ACTION:
         Toggle(notes);
         return 0;
+    case WM_TODAYCUSTOM_USERNAVIGATION:
+        return Navigate(notes, wParam);
     case WM_PAINT:
         PaintItemLines(hwnd, notes->Selected, NotesLines(notes));
         return 0;

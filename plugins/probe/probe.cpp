@@ -6,7 +6,9 @@
 #define PROBE_CLASS L"NimbraProbeItem"
 
 // Where ProbeHostCallAt sends the host call from.
-enum { AT_INIT = 1, AT_QUERY = 2, AT_DESTROY = 3 };
+enum { AT_INIT = 1, AT_QUERY = 2, AT_DESTROY = 3, AT_RECEIVED = 4 };
+// Bits of ProbeSelect.
+enum { SELECT_TAKE = 1, SELECT_CONSUME = 2, SELECT_ANNOUNCE = 4 };
 
 // One probe item, freed with its window.
 struct ProbeItem {
@@ -14,6 +16,7 @@ struct ProbeItem {
     TODAYLISTITEM *Record;    // the record given to InitializeCustomItem (compared only)
     int Height, Pending;      // cyp last reported, and at the next query
     DWORD HostCall, HostCallAt;
+    DWORD Select;             // ProbeSelect
 };
 
 static HINSTANCE ProbeModule;
@@ -51,6 +54,20 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
     Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
+// Selection messages are logged as "<message> <wParam> -> <answer>" before any host call.
+static LRESULT OnSelection(HWND hwnd, ProbeItem *item, UINT msg, WPARAM wParam)
+{
+    const bool received = msg == WM_TODAYCUSTOM_RECEIVEDSELECTION;
+    LRESULT answer = received ? (item->Select & SELECT_TAKE) != 0
+                   : msg == WM_TODAYCUSTOM_USERNAVIGATION ? (item->Select & SELECT_CONSUME) != 0 : 0;
+    const wchar_t *names[] = {L"received", L"lost", L"navigate", L"action"};
+    Log(item->Name, std::wstring(names[msg - WM_TODAYCUSTOM_RECEIVEDSELECTION]) + L" " + std::to_wstring(wParam) +
+                        L" -> " + std::to_wstring(answer));
+    if (received && (item->Select & SELECT_ANNOUNCE)) SendMessageW(GetParent(hwnd), TODAYM_TOOKSELECTION, (WPARAM)hwnd, 0);
+    if (received) CallHost(item, GetParent(hwnd), AT_RECEIVED);
+    return answer;
+}
+
 static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto *item = static_cast<ProbeItem *>(ItemRecord(hwnd, msg, lParam));
@@ -67,6 +84,11 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         Log(item->Name, L"query" + record + L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed));
         CallHost(item, GetParent(hwnd), AT_QUERY);  // item may be gone afterwards
         return changed;
+    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
+    case WM_TODAYCUSTOM_LOSTSELECTION:
+    case WM_TODAYCUSTOM_USERNAVIGATION:
+    case WM_TODAYCUSTOM_ACTION:
+        return OnSelection(hwnd, item, msg, wParam);
     case PROBE_SET_HEIGHT:
         item->Pending = (int)wParam;
         return 0;
@@ -100,7 +122,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
         return nullptr;
     int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
     auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0),
-                               ReadItemDword(key, PROBE_HOST_CALL_AT, 0)};
+                               ReadItemDword(key, PROBE_HOST_CALL_AT, 0), ReadItemDword(key, PROBE_SELECT, 0)};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
     Log(item->Name, L"init cyp=" + std::to_wstring(height));

@@ -19,6 +19,9 @@
 #define PROBE_HEIGHT        L"ProbeHeight"       /* cyp in pixels; missing: 20 scaled with LOGPIXELSY */
 #define PROBE_FAIL_CREATE   L"ProbeFailCreate"   /* InitializeCustomItem answers NULL */
 #define PROBE_HOST_CALL     L"ProbeHostCall"     /* a message the item sends its host once, from inside... */
-#define PROBE_HOST_CALL_AT  L"ProbeHostCallAt"   /* ...1 InitializeCustomItem, 2 QUERYREFRESHCACHE, 3 WM_DESTROY */
+#define PROBE_HOST_CALL_AT  L"ProbeHostCallAt"   /* ...1 InitializeCustomItem, 2 QUERYREFRESHCACHE, 3 WM_DESTROY,
+                                                    4 RECEIVEDSELECTION */
+#define PROBE_SELECT        L"ProbeSelect"       /* bits: 1 take the selection, 2 consume the arrow keys,
+                                                    4 announce the selection (TOOKSELECTION) when offered it */
 
 #endif

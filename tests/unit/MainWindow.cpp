@@ -27,7 +27,8 @@ class MainWindow_Screen : public testing::Test {
 protected:
     void SetUp() override
     {
-        AppSettings = Settings{L"Nimbra Test Screen", L"", L"", 0, 0, 0};
+        // The screen without a menu bar (SoftKeys.cpp tests it with one).
+        AppSettings = Settings{L"Nimbra Test Screen", L"", L"", 0, 1, 0};
         LoadedImagePath[0] = 0;
         LoadThemeColors();
         ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));

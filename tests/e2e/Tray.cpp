@@ -1,0 +1,195 @@
+// Icons from another process, as other programs register them: WM_COPYDATA with the device's
+// record and the icon's pixels; the answers, the strip on the screen, and bad payloads.
+#include "support/nimbra_process.h"
+#include "items/notifyicon.h"
+
+namespace {
+
+const wchar_t *const Title = L"Nimbra Tray";
+
+// The WM_COPYDATA form of HM_NOTIFYICON: operation, record, then width, height and pixels.
+std::vector<BYTE> Payload(DWORD operation, const NIMBRANOTIFYICONDATA *record, int side = 0, DWORD bgra = 0)
+{
+    std::vector<BYTE> bytes((const BYTE *)&operation, (const BYTE *)&operation + 4);
+    if (record) bytes.insert(bytes.end(), (const BYTE *)record, (const BYTE *)(record + 1));
+    if (side) {
+        DWORD size[2] = {(DWORD)side, (DWORD)side};
+        bytes.insert(bytes.end(), (const BYTE *)size, (const BYTE *)(size + 2));
+        for (int i = 0; i < side * side; i++) bytes.insert(bytes.end(), (const BYTE *)&bgra, (const BYTE *)&bgra + 4);
+    }
+    return bytes;
+}
+
+class Tray : public testing::Test {
+protected:
+    NimbraProcess Nimbra;
+    HWND Main = nullptr;
+    HWND Owner = nullptr;
+
+    void SetUp() override
+    {
+        SettingsFileValues values;
+        values.title = Title;
+        values.disableCommandBar = true;
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+        ASSERT_TRUE(Nimbra.Start());
+        Main = WaitForNimbraWindow(Title);
+        ASSERT_TRUE(Main);
+        Owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        if (Main) PostMessageW(Main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(Nimbra.Wait(10000), 1u);
+        DestroyWindow(Owner);
+    }
+
+    NIMBRANOTIFYICONDATA Record(UINT id) const
+    {
+        NIMBRANOTIFYICONDATA r = {};
+        r.cbSize = sizeof r;
+        r.hWnd = NIMBRA_HANDLE32(Owner);
+        r.uID = id;
+        r.uFlags = NIMBRA_NIF_ICON;
+        r.uCallbackMessage = WM_APP + 5;
+        return r;
+    }
+    // Sends the payload with dwData; answers (result, last-error code) from the reply's halves.
+    std::pair<DWORD, DWORD> Send(const std::vector<BYTE> &bytes, ULONG_PTR dwData = 1325)
+    {
+        COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
+        ULONG64 reply = (ULONG64)SendMessageW(Main, WM_COPYDATA, (WPARAM)Owner, (LPARAM)&data);
+        return {(DWORD)reply, (DWORD)(reply >> 32)};
+    }
+    HWND Strip() const { return FindWindowExW(Main, nullptr, L"NimbraTray", nullptr); }
+    // The screen's colour at a point of the strip.
+    COLORREF StripPixel(int x, int y)
+    {
+        RECT r;
+        GetWindowRect(Strip(), &r);
+        HDC screen = GetDC(nullptr);
+        COLORREF c = GetPixel(screen, r.left + x, r.top + y);
+        ReleaseDC(nullptr, screen);
+        return c;
+    }
+};
+
+TEST_F(Tray, IconsFromAnotherProcessAppearAndGo)
+{
+    const int screenBottom = GetSystemMetrics(SM_CYSCREEN);   // no menu bar
+    const DWORD blue = 0xFF0000FF, red = 0xFFFF0000;   // B, G, R, A in memory: 0xAARRGGBB
+    for (UINT id = 1; id <= 3; id++) {
+        NIMBRANOTIFYICONDATA r = Record(id);
+        EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r, 16, id == 2 ? red : blue)), std::make_pair(1ul, 0ul));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Strip() != nullptr; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 0, 255); }, 3000)) << "icon 0 right-most";
+    EXPECT_EQ(StripPixel(202, 3), RGB(255, 0, 0));
+    EXPECT_EQ(StripPixel(182, 3), RGB(0, 0, 255));
+    RECT host;
+    GetWindowRect(FindWindowExW(Main, nullptr, L"NimbraWorker", nullptr), &host);
+    EXPECT_EQ(host.bottom, screenBottom - 21);
+
+    // A modify with new pixels changes the picture.
+    NIMBRANOTIFYICONDATA first = Record(1);
+    EXPECT_EQ(Send(Payload(NIMBRA_NIM_MODIFY, &first, 8, 0xFF00FF00)), std::make_pair(1ul, 0ul));
+    EXPECT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 255, 0); }, 3000));
+
+    for (UINT id = 1; id <= 3; id++) {
+        NIMBRANOTIFYICONDATA r = Record(id);
+        EXPECT_EQ(Send(Payload(NIMBRA_NIM_DELETE, &r)), std::make_pair(1ul, 0ul));
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Strip() == nullptr; }, 5000));
+    GetWindowRect(FindWindowExW(Main, nullptr, L"NimbraWorker", nullptr), &host);
+    EXPECT_EQ(host.bottom, screenBottom);
+}
+
+TEST_F(Tray, BadPayloadsAnswerTheirCodes)
+{
+    NIMBRANOTIFYICONDATA r = Record(9);
+    std::vector<BYTE> whole = Payload(NIMBRA_NIM_ADD, &r, 2, 0xFFFFFFFF);
+    // Every length from 0 to 200 but the three good ones (4: no record, 156, 180 with 2 x 2 pixels).
+    for (size_t length = 0; length <= 200; length++) {
+        if (length == 156 || length == 180) continue;
+        std::vector<BYTE> cut(whole.begin(), whole.begin() + std::min(length, whole.size()));
+        cut.resize(length, 0);
+        SCOPED_TRACE(length);
+        EXPECT_EQ(Send(cut), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
+    }
+    std::vector<BYTE> huge = Payload(NIMBRA_NIM_ADD, &r, 2, 0xFFFFFFFF);
+    ((DWORD *)(huge.data() + 156))[0] = 0x40000001;   // width beyond any icon
+    EXPECT_EQ(Send(huge), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Send(Payload(3, &r)), std::make_pair(2ul, 0ul));
+    EXPECT_EQ(Send(Payload(0xFFFFFFFF, nullptr)), std::make_pair(2ul, 0ul));
+    r.cbSize = 88;
+    EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
+    EXPECT_EQ(Send(whole, 1326), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
+    // An add without pixels keeps the record's handle, which must not be null.
+    r = Record(9);
+    EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(PumpUntil([&] { return Strip() != nullptr; }, 800)) << "nothing was accepted";
+}
+
+// 10 050 requests in a burst from another process: each answered at once, and the strip shows
+// the final table once the burst has ended.
+TEST_F(Tray, ABurstFromAnotherProcessEndsInTheFinalTable)
+{
+    const DWORD colors[] = {0xFF0000FF, 0xFFFF0000, 0xFF00FF00};   // blue, red, green
+    for (int i = 0; i < 402 * 25; i++) {   // blocks of 25 adds, modifies, deletes; deletes last
+        UINT id = 1 + i % 25;
+        NIMBRANOTIFYICONDATA r = Record(id);
+        DWORD operation = (i / 25) % 3 == 2 ? NIMBRA_NIM_DELETE : (i / 25) % 3 == 1 ? NIMBRA_NIM_MODIFY : NIMBRA_NIM_ADD;
+        std::vector<BYTE> bytes = Payload(operation, &r, operation == NIMBRA_NIM_DELETE ? 0 : 4, colors[i % 3]);
+        COPYDATASTRUCT data = {1325, (DWORD)bytes.size(), bytes.data()};
+        DWORD_PTR reply = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(Main, WM_COPYDATA, (WPARAM)Owner, (LPARAM)&data, SMTO_NORMAL, 5000, &reply))
+            << "request " << i << " was not answered";
+        DWORD result = (DWORD)reply, error = (DWORD)((ULONG64)reply >> 32);
+        ASSERT_TRUE(result == 1 || (result == 0 && (error == ERROR_NO_MORE_ITEMS || error == ERROR_CONTROL_ID_NOT_FOUND)))
+            << "request " << i << ": " << result << ", " << error;
+    }
+    // The burst ended with deletes of every id: now two icons, blue then red from the right.
+    for (UINT id = 1; id <= 2; id++) {
+        NIMBRANOTIFYICONDATA r = Record(id);
+        ASSERT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r, 16, colors[id - 1])), std::make_pair(1ul, 0ul));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Strip() && StripPixel(222, 3) == RGB(0, 0, 255); }, 5000));
+    EXPECT_EQ(StripPixel(202, 3), RGB(255, 0, 0));
+    EXPECT_NE(StripPixel(182, 3), RGB(0, 255, 0)) << "an icon of the burst stayed";
+}
+
+// The clock item registers its icon from inside the host with a pointer to the device record,
+// and takes it away with its window: reloads never leave two.
+TEST(TrayItems, AnItemsIconComesAndGoesWithItsWindow)
+{
+    SettingsFileValues values;
+    values.title = Title;
+    values.plugins = L"1::NimbraClock::";
+    values.disableCommandBar = true;
+    ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+    NimbraProcess nimbra;
+    ASSERT_TRUE(nimbra.Start());
+    HWND main = WaitForNimbraWindow(Title);
+    ASSERT_TRUE(main);
+    auto strip = [&] { return FindWindowExW(main, nullptr, L"NimbraTray", nullptr); };
+    // The clock icon's hour hand, at icon slot i (from the right).
+    auto handAt = [&](int slot) {
+        RECT r;
+        if (!GetWindowRect(strip(), &r)) return false;
+        HDC screen = GetDC(nullptr);
+        COLORREF c = GetPixel(screen, r.left + 222 - 20 * slot + 7, r.top + 3 + 5);
+        ReleaseDC(nullptr, screen);
+        return c == RGB(0x20, 0x20, 0x20);
+    };
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    COPYDATASTRUCT all = {1334, 0, nullptr};
+    EXPECT_EQ(SendMessageW(main, WM_COPYDATA, 0, (LPARAM)&all), 1);
+    EXPECT_TRUE(PumpUntil([&] { return strip() == nullptr; }, 5000)) << "the unloaded item's icon stayed";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(SendMessageW(main, 1335, 0, 0), 0);   // HM_RELOADITEMS
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    EXPECT_FALSE(handAt(1)) << "a reload left a second icon";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nimbra.Wait(10000), 1u);
+}
+
+} // namespace

@@ -1,0 +1,317 @@
+// The notification icon strip in-process: HM_NOTIFYICON's results and codes, the table, the
+// strip's coming and going, its geometry per screen profile, and taps.
+#include "support/testing.h"
+#include "app/app.h"
+#include "items/itemhost.h"
+#include "items/navigation.h"
+#include "items/notifyicon.h"
+#include "look/background.h"
+#include "look/scale.h"
+#include "look/theme.h"
+#include "settings/settingsfile.h"
+#include "tray/tray.h"
+#include <vector>
+
+namespace {
+
+// An icon of one colour, side 16.
+HICON SolidIcon(COLORREF color)
+{
+    std::vector<DWORD> pixels(16 * 16, 0xFF000000 | RGB(GetBValue(color), GetGValue(color), GetRValue(color)));
+    HBITMAP image = CreateBitmap(16, 16, 1, 32, pixels.data());
+    HBITMAP mask = CreateBitmap(16, 16, 1, 1, std::vector<BYTE>(32, 0).data());
+    ICONINFO parts = {TRUE, 0, 0, mask, image};
+    HICON icon = CreateIconIndirect(&parts);
+    DeleteObject(image);
+    DeleteObject(mask);
+    return icon;
+}
+
+// Notifications an icon owner received: (message, wParam, lParam).
+struct Notification {
+    UINT msg;
+    WPARAM id;
+    LPARAM mouse;
+    bool operator==(const Notification &o) const { return msg == o.msg && id == o.id && mouse == o.mouse; }
+};
+std::vector<Notification> Received;
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg >= WM_APP) Received.push_back({msg, wParam, lParam});
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+class Tray : public testing::Test {
+public:
+    HWND Owner = nullptr;
+    std::vector<HICON> Icons;
+
+    void SetUp() override
+    {
+        CopyText(AppSettings.Title, L"Nimbra Tray Test");
+        AppSettings.PluginList[0] = 0;
+        AppSettings.DisableCommandBar = 1;
+        ComputeTrayMetrics();
+        LoadedImagePath[0] = 0;
+        LoadThemeColors();
+        ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = OwnerProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"NimbraTrayOwner";
+        RegisterClassW(&wc);
+        Owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+        for (COLORREF c : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)}) Icons.push_back(SolidIcon(c));
+        Received.clear();
+        SelectedIcon = -1;
+        PumpMessages();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(MainWindow);
+        FreeBackgroundBitmap();
+        DestroyWindow(Owner);
+        for (HICON icon : Icons) DestroyIcon(icon);
+        AppSettings.BigTray = 0;
+        ComputeTrayMetrics();
+        PumpMessages();
+    }
+
+    NIMBRANOTIFYICONDATA Record(UINT id, HICON icon = nullptr, UINT flags = 0, UINT message = WM_APP + 1) const
+    {
+        NIMBRANOTIFYICONDATA r = {};
+        r.cbSize = sizeof r;
+        r.hWnd = NIMBRA_HANDLE32(Owner);
+        r.uID = id;
+        r.uFlags = flags;
+        r.uCallbackMessage = message;
+        r.hIcon = NIMBRA_HANDLE32(icon ? icon : Icons[0]);
+        return r;
+    }
+    // Sends the request as a plug-in does; answers the result and the last-error code.
+    std::pair<LRESULT, DWORD> Send(WPARAM operation, const void *record)
+    {
+        SetLastError(12345);
+        LRESULT result = SendMessageW(MainWindow, HM_NOTIFYICON, operation, (LPARAM)record);
+        return {result, GetLastError()};
+    }
+    void Add(UINT id, HICON icon = nullptr)
+    {
+        NIMBRANOTIFYICONDATA r = Record(id, icon);
+        ASSERT_EQ(Send(NIMBRA_NIM_ADD, &r).first, 1);
+    }
+    bool StripShown() { return PumpUntil([] { return IconStrip != nullptr; }, 3000); }
+    COLORREF StripPixel(int x, int y)
+    {
+        UpdateWindow(IconStrip);
+        HDC dc = GetDC(IconStrip);
+        COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(IconStrip, dc);
+        return c;
+    }
+    std::vector<UINT> Ids() const
+    {
+        std::vector<UINT> ids;
+        for (UINT i = 0; i < IconCount; i++) ids.push_back(IconTable[i].uID);
+        return ids;
+    }
+};
+class Tray_Dpi131 : public Tray {};
+class Tray_Hires : public Tray {};
+class Tray_Landscape : public Tray {};
+
+TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
+{
+    Add(7);
+    ASSERT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
+    NOTIFYICONDATAW desktop = {};   // the desktop's own record is another size
+    desktop.cbSize = sizeof desktop;
+    struct Case {
+        const char *name;
+        WPARAM operation;
+        NIMBRANOTIFYICONDATA record;
+        const void *pointer;   // overrides &record when set
+        LRESULT result;
+        DWORD error;
+    };
+    NIMBRANOTIFYICONDATA wrongSize = Record(8), noOwner = Record(8), noId = Record(0), noMessage = Record(8, nullptr, 0, 0),
+                         noIcon = Record(8), unknown = Record(9);
+    wrongSize.cbSize = 88;
+    noOwner.hWnd = 0;
+    noIcon.hIcon = 0;
+    const Case cases[] = {
+        {"operation 3", 3, Record(8), nullptr, 2, 12345},
+        {"operation 0xFFFFFFFF", 0xFFFFFFFF, Record(8), nullptr, 2, 12345},
+        {"no record", NIMBRA_NIM_ADD, {}, (const void *)1, 0, ERROR_INVALID_PARAMETER},
+        {"unreadable record", NIMBRA_NIM_ADD, {}, (const void *)0x10, 0, ERROR_INVALID_PARAMETER},
+        {"size 88", NIMBRA_NIM_ADD, wrongSize, nullptr, 0, ERROR_INVALID_FORM_SIZE},
+        {"desktop record", NIMBRA_NIM_ADD, {}, &desktop, 0, ERROR_INVALID_FORM_SIZE},
+        {"no owner", NIMBRA_NIM_DELETE, noOwner, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"id 0", NIMBRA_NIM_MODIFY, noId, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"add without message", NIMBRA_NIM_ADD, noMessage, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"add without icon", NIMBRA_NIM_ADD, noIcon, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"modify of an unknown id", NIMBRA_NIM_MODIFY, unknown, nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
+        {"delete of an unknown id", NIMBRA_NIM_DELETE, unknown, nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const void *pointer = c.pointer == (const void *)1 ? nullptr : c.pointer ? c.pointer : &c.record;
+        EXPECT_EQ(Send(c.operation, pointer), std::make_pair(c.result, c.error));
+        EXPECT_EQ(Ids(), std::vector<UINT>{7});
+        EXPECT_FALSE(KillTimer(MainWindow, ICONSTRIP_TIMER)) << "a rejected request restarted the timer";
+    }
+    NIMBRANOTIFYICONDATA gone = Record(7);
+    EXPECT_EQ(Send(NIMBRA_NIM_DELETE, &gone).first, 1);
+    EXPECT_EQ(Send(NIMBRA_NIM_DELETE, &gone), std::make_pair((LRESULT)0, (DWORD)ERROR_CONTROL_ID_NOT_FOUND));
+
+    for (UINT id = 1; id <= MAX_ICONS; id++) Add(id);
+    NIMBRANOTIFYICONDATA more = Record(21);
+    EXPECT_EQ(Send(NIMBRA_NIM_ADD, &more), std::make_pair((LRESULT)0, (DWORD)ERROR_NO_MORE_ITEMS));
+    EXPECT_EQ(IconCount, MAX_ICONS);
+}
+
+TEST_F(Tray, AddModifyDeleteKeepTheOrderAndTheHighlight)
+{
+    Add(1);
+    Add(2);
+    Add(3);
+    Add(2);   // the same pair again is a second icon
+    EXPECT_EQ(Ids(), (std::vector<UINT>{1, 2, 3, 2}));
+    SelectedIcon = 2;   // icon 3
+    NIMBRANOTIFYICONDATA first = Record(1);
+    ASSERT_EQ(Send(NIMBRA_NIM_DELETE, &first).first, 1);
+    EXPECT_EQ(Ids(), (std::vector<UINT>{2, 3, 2}));
+    EXPECT_EQ(SelectedIcon, 1) << "the highlight must stay on icon 3";
+    NIMBRANOTIFYICONDATA two = Record(2);
+    ASSERT_EQ(Send(NIMBRA_NIM_DELETE, &two).first, 1);   // the first entry of the pair goes
+    EXPECT_EQ(Ids(), (std::vector<UINT>{3, 2}));
+    EXPECT_EQ(SelectedIcon, 0);
+    NIMBRANOTIFYICONDATA three = Record(3);
+    ASSERT_EQ(Send(NIMBRA_NIM_DELETE, &three).first, 1);
+    EXPECT_EQ(SelectedIcon, -1) << "the highlighted icon itself went";
+
+    // A modify takes only the fields its flags name, zero included; NIF_TIP alone still counts.
+    NIMBRANOTIFYICONDATA tip = Record(2, Icons[2], NIMBRA_NIF_TIP, WM_APP + 9);
+    KillTimer(MainWindow, ICONSTRIP_TIMER);
+    ASSERT_EQ(Send(NIMBRA_NIM_MODIFY, &tip).first, 1);
+    EXPECT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
+    EXPECT_EQ(IconTable[0].uCallbackMessage, (UINT)WM_APP + 1);
+    EXPECT_EQ(IconTable[0].hIcon, Icons[0]);
+    NIMBRANOTIFYICONDATA zero = Record(2, nullptr, NIMBRA_NIF_MESSAGE | NIMBRA_NIF_ICON, 0);
+    zero.hIcon = 0;
+    ASSERT_EQ(Send(NIMBRA_NIM_MODIFY, &zero).first, 1);
+    EXPECT_EQ(IconTable[0].uCallbackMessage, 0u);
+    EXPECT_EQ(IconTable[0].hIcon, nullptr);
+}
+
+TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
+{
+    RECT client;
+    GetClientRect(MainWindow, &client);
+    // 600 ms from the first add to the third: each add restarts the 500 ms wait.
+    for (UINT id = 1; id <= 3; id++) {
+        if (id > 1) PumpFor(300);
+        Add(id);
+    }
+    EXPECT_FALSE(IconStrip) << "the strip came before the burst ended";
+    ASSERT_TRUE(StripShown());
+    RECT host, strip;
+    GetWindowRect(ItemHost, &host);
+    GetWindowRect(IconStrip, &strip);
+    EXPECT_EQ(host.bottom - host.top, client.bottom - 21);
+    EXPECT_EQ(strip.top, host.bottom);
+    EXPECT_EQ(strip.bottom - strip.top, 21);
+    EXPECT_EQ(ViewHeight, client.bottom - 21);
+
+    for (UINT id = 1; id <= 3; id++) {
+        NIMBRANOTIFYICONDATA r = Record(id);
+        ASSERT_EQ(Send(NIMBRA_NIM_DELETE, &r).first, 1);
+    }
+    ASSERT_TRUE(PumpUntil([] { return IconStrip == nullptr; }, 3000));
+    GetWindowRect(ItemHost, &host);
+    EXPECT_EQ(host.bottom - host.top, client.bottom);
+    EXPECT_EQ(ViewHeight, client.bottom);
+}
+
+// Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
+void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop)
+{
+    for (UINT id = 1; id <= MAX_ICONS; id++) t.Add(id, t.Icons[id % 3]);
+    ASSERT_TRUE(t.StripShown());
+    RECT strip;
+    GetClientRect(IconStrip, &strip);
+    EXPECT_EQ(strip.bottom, stripHeight);
+    EXPECT_EQ(IconPitch, pitch);
+    const COLORREF colors[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+    for (int i : {0, 1, lastVisible}) {
+        SCOPED_TRACE(i);
+        int x = firstX - i * pitch;
+        EXPECT_EQ(t.StripPixel(x, iconTop), colors[(i + 1) % 3]);
+        EXPECT_NE(t.StripPixel(x, iconTop - 1), colors[(i + 1) % 3]);
+        EXPECT_NE(t.StripPixel(x - 1, iconTop), colors[(i + 1) % 3]);
+    }
+    EXPECT_EQ(LastVisibleIcon, lastVisible);
+}
+
+TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3); }
+TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28, 4); }
+TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6); }
+TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3); }
+
+TEST_F(Tray, BigIconsAt96Dpi)
+{
+    AppSettings.BigTray = 1;
+    ComputeTrayMetrics();
+    CheckStripGeometry(*this, 206, 34, 6, 37, 3);
+}
+
+TEST_F(Tray, TapsSelectByPitchFromTheRightAndNotifyTheOwner)
+{
+    Add(41);
+    Add(42);
+    ASSERT_TRUE(StripShown());
+    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(220, 10));
+    EXPECT_EQ(SelectedIcon, 1);
+    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(230, 10));
+    EXPECT_EQ(SelectedIcon, 0);
+    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(190, 10));   // slot 2: no icon
+    EXPECT_EQ(SelectedIcon, 0);
+    PumpMessages();
+    const std::vector<Notification> want = {{WM_APP + 1, 42, WM_LBUTTONDOWN}, {WM_APP + 1, 42, WM_LBUTTONUP},
+                                            {WM_APP + 1, 41, WM_LBUTTONDOWN}, {WM_APP + 1, 41, WM_LBUTTONUP}};
+    EXPECT_EQ(Received, want);
+
+    // The highlight spans one pitch from 2 pixels left of the icon, from row 2 down.
+    UpdateWindow(IconStrip);
+    EXPECT_EQ(StripPixel(221, 2), HighlightColor);
+    EXPECT_EQ(StripPixel(220, 20), HighlightColor);
+    EXPECT_NE(StripPixel(219, 10), HighlightColor);
+    EXPECT_NE(StripPixel(221, 1), HighlightColor);
+}
+
+// Random records from a plug-in: only the documented answers, and never more than 20 icons.
+TEST_F(Tray, RandomRecordsGetOnlyDocumentedAnswers)
+{
+    unsigned seed = 2026;
+    auto next = [&] { return seed = seed * 1103515245 + 12345, seed >> 8; };
+    const DWORD owners[] = {0, NIMBRA_HANDLE32(Owner), 0xDEADBEEF};
+    const DWORD sizes[] = {152, 0, 88, 956, 153};
+    for (int i = 0; i < 10000; i++) {
+        NIMBRANOTIFYICONDATA r;
+        for (BYTE *b = (BYTE *)&r; b < (BYTE *)(&r + 1); b++) *b = (BYTE)next();
+        r.cbSize = sizes[next() % 5 ? 0 : next() % 5];
+        r.hWnd = owners[next() % 3];
+        r.uID = next() % 4;
+        if (next() % 2) r.hIcon = NIMBRA_HANDLE32(Icons[next() % 3]);
+        WPARAM operation = next() % 8 ? next() % 3 : next();
+        auto [result, error] = Send(operation, next() % 50 ? (const void *)&r : nullptr);
+        const bool documented = (result == 1 && error == 12345) || (result == 2 && operation > 2 && error == 12345) ||
+                                (result == 0 && (error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FORM_SIZE ||
+                                                 error == ERROR_NO_MORE_ITEMS || error == ERROR_CONTROL_ID_NOT_FOUND));
+        ASSERT_TRUE(documented) << "round " << i << ": result " << result << ", error " << error;
+        ASSERT_LE(IconCount, MAX_ICONS);
+    }
+}
+
+} // namespace
