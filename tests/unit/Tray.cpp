@@ -15,31 +15,9 @@
 namespace {
 
 // An icon of one colour, side 16.
-HICON SolidIcon(COLORREF color)
+HICON SolidIcon(COLORREF c)
 {
-    std::vector<DWORD> pixels(16 * 16, 0xFF000000 | RGB(GetBValue(color), GetGValue(color), GetRValue(color)));
-    HBITMAP image = CreateBitmap(16, 16, 1, 32, pixels.data());
-    HBITMAP mask = CreateBitmap(16, 16, 1, 1, std::vector<BYTE>(32, 0).data());
-    ICONINFO parts = {TRUE, 0, 0, mask, image};
-    HICON icon = CreateIconIndirect(&parts);
-    DeleteObject(image);
-    DeleteObject(mask);
-    return icon;
-}
-
-// Notifications an icon owner received: (message, wParam, lParam).
-struct Notification {
-    UINT msg;
-    WPARAM id;
-    LPARAM mouse;
-    bool operator==(const Notification &o) const { return msg == o.msg && id == o.id && mouse == o.mouse; }
-};
-std::vector<Notification> Received;
-
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg >= WM_APP) Received.push_back({msg, wParam, lParam});
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return NimbraIconFromPixels(std::vector<DWORD>(256, 0xFF000000 | RGB(GetBValue(c), GetGValue(c), GetRValue(c))).data(), 16, 16);
 }
 
 class Tray : public testing::Test {
@@ -56,14 +34,8 @@ public:
         LoadedImagePath[0] = 0;
         LoadThemeColors();
         ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"NimbraTrayOwner";
-        RegisterClassW(&wc);
-        Owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+        Owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         for (COLORREF c : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)}) Icons.push_back(SolidIcon(c));
-        Received.clear();
         SelectedIcon = -1;
         PumpMessages();
     }
@@ -80,14 +52,14 @@ public:
 
     NIMBRANOTIFYICONDATA Record(UINT id, HICON icon = nullptr, UINT flags = 0, UINT message = WM_APP + 1) const
     {
-        NIMBRANOTIFYICONDATA r = {};
-        r.cbSize = sizeof r;
-        r.hWnd = NIMBRA_HANDLE32(Owner);
-        r.uID = id;
-        r.uFlags = flags;
-        r.uCallbackMessage = message;
-        r.hIcon = NIMBRA_HANDLE32(icon ? icon : Icons[0]);
-        return r;
+        return {sizeof(NIMBRANOTIFYICONDATA), NIMBRA_HANDLE32(Owner), id, flags, message, NIMBRA_HANDLE32(icon ? icon : Icons[0]), {}};
+    }
+    // The notifications the owner has had, as (id, mouse message) pairs.
+    std::vector<std::pair<WPARAM, LPARAM>> Received() const
+    {
+        std::vector<std::pair<WPARAM, LPARAM>> received;
+        for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
+        return received;
     }
     // Sends the request as a plug-in does; answers the result and the last-error code.
     std::pair<LRESULT, DWORD> Send(WPARAM operation, const void *record)
@@ -277,10 +249,8 @@ TEST_F(Tray, TapsSelectByPitchFromTheRightAndNotifyTheOwner)
     EXPECT_EQ(SelectedIcon, 0);
     SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(190, 10));   // slot 2: no icon
     EXPECT_EQ(SelectedIcon, 0);
-    PumpMessages();
-    const std::vector<Notification> want = {{WM_APP + 1, 42, WM_LBUTTONDOWN}, {WM_APP + 1, 42, WM_LBUTTONUP},
-                                            {WM_APP + 1, 41, WM_LBUTTONDOWN}, {WM_APP + 1, 41, WM_LBUTTONUP}};
-    EXPECT_EQ(Received, want);
+    const std::vector<std::pair<WPARAM, LPARAM>> want = {{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}};
+    EXPECT_EQ(Received(), want);
 
     // The highlight spans one pitch from 2 pixels left of the icon, from row 2 down.
     UpdateWindow(IconStrip);
