@@ -33,7 +33,6 @@ protected:
 
     void SetUp() override
     {
-        CreateDirectoryW(L"C:\\nimbra-tests", nullptr);
         CreateDirectoryW(DIR.c_str(), nullptr);
         CreateDirectoryW(ASIDE.c_str(), nullptr);
         MoveFiles(WINDOWS_DIR, L"*water*", ASIDE);   // the device's own, back at the end

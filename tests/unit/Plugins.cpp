@@ -61,7 +61,6 @@ protected:
 
     void SetUp() override
     {
-        TookSelection = nullptr;
         WNDCLASSW wc = {0, HostProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"PluginsTestHost"};
         RegisterClassW(&wc);
         Parent = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"host", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
