@@ -26,12 +26,10 @@ protected:
     HWND Main = nullptr;
     HWND Owner = nullptr;
 
-    void SetUp() override
+    void SetUp() override { Start(L"1::NoSuchItem::"); }
+    void Start(const wchar_t *plugins)
     {
-        SettingsFileValues values;
-        values.title = Title;
-        values.disableCommandBar = true;
-        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, {plugins, Title, true}));
         ASSERT_TRUE(Nimbra.Start());
         Main = WaitForNimbraWindow(Title);
         ASSERT_TRUE(Main);
@@ -44,15 +42,12 @@ protected:
         DestroyWindow(Owner);
     }
 
-    NIMBRANOTIFYICONDATA Record(UINT id) const
+    NIMBRANOTIFYICONDATA Record(UINT id) const { return {152, NIMBRA_HANDLE32(Owner), id, NIMBRA_NIF_ICON, WM_APP + 5, 0, {}}; }
+    // One request for icon id, with side x side pixels of one colour when side is not 0.
+    std::pair<DWORD, DWORD> Op(DWORD operation, UINT id, int side = 0, DWORD bgra = 0)
     {
-        NIMBRANOTIFYICONDATA r = {};
-        r.cbSize = sizeof r;
-        r.hWnd = NIMBRA_HANDLE32(Owner);
-        r.uID = id;
-        r.uFlags = NIMBRA_NIF_ICON;
-        r.uCallbackMessage = WM_APP + 5;
-        return r;
+        NIMBRANOTIFYICONDATA r = Record(id);
+        return Send(Payload(operation, &r, side, bgra));
     }
     // Sends the payload with dwData; answers (result, last-error code) from the reply's halves.
     std::pair<DWORD, DWORD> Send(const std::vector<BYTE> &bytes, ULONG_PTR dwData = 1325)
@@ -76,32 +71,15 @@ protected:
 
 TEST_F(Tray, IconsFromAnotherProcessAppearAndGo)
 {
-    const int screenBottom = GetSystemMetrics(SM_CYSCREEN);   // no menu bar
     const DWORD blue = 0xFF0000FF, red = 0xFFFF0000;   // B, G, R, A in memory: 0xAARRGGBB
-    for (UINT id = 1; id <= 3; id++) {
-        NIMBRANOTIFYICONDATA r = Record(id);
-        EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r, 16, id == 2 ? red : blue)), std::make_pair(1ul, 0ul));
-    }
-    ASSERT_TRUE(PumpUntil([&] { return Strip() != nullptr; }, 5000));
-    ASSERT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 0, 255); }, 3000)) << "icon 0 right-most";
+    for (UINT id = 1; id <= 3; id++) EXPECT_EQ(Op(NIMBRA_NIM_ADD, id, 16, id == 2 ? red : blue), std::make_pair(1ul, 0ul));
+    ASSERT_TRUE(PumpUntil([&] { return Strip() && StripPixel(222, 3) == RGB(0, 0, 255); }, 5000)) << "icon 0 right-most";
     EXPECT_EQ(StripPixel(202, 3), RGB(255, 0, 0));
     EXPECT_EQ(StripPixel(182, 3), RGB(0, 0, 255));
-    RECT host;
-    GetWindowRect(FindWindowExW(Main, nullptr, L"NimbraWorker", nullptr), &host);
-    EXPECT_EQ(host.bottom, screenBottom - 21);
-
-    // A modify with new pixels changes the picture.
-    NIMBRANOTIFYICONDATA first = Record(1);
-    EXPECT_EQ(Send(Payload(NIMBRA_NIM_MODIFY, &first, 8, 0xFF00FF00)), std::make_pair(1ul, 0ul));
+    EXPECT_EQ(Op(NIMBRA_NIM_MODIFY, 1, 8, 0xFF00FF00), std::make_pair(1ul, 0ul));   // new pixels, new picture
     EXPECT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 255, 0); }, 3000));
-
-    for (UINT id = 1; id <= 3; id++) {
-        NIMBRANOTIFYICONDATA r = Record(id);
-        EXPECT_EQ(Send(Payload(NIMBRA_NIM_DELETE, &r)), std::make_pair(1ul, 0ul));
-    }
+    for (UINT id = 1; id <= 3; id++) EXPECT_EQ(Op(NIMBRA_NIM_DELETE, id), std::make_pair(1ul, 0ul));
     EXPECT_TRUE(PumpUntil([&] { return Strip() == nullptr; }, 5000));
-    GetWindowRect(FindWindowExW(Main, nullptr, L"NimbraWorker", nullptr), &host);
-    EXPECT_EQ(host.bottom, screenBottom);
 }
 
 TEST_F(Tray, BadPayloadsAnswerTheirCodes)
@@ -125,8 +103,7 @@ TEST_F(Tray, BadPayloadsAnswerTheirCodes)
     EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
     EXPECT_EQ(Send(whole, 1326), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
     // An add without pixels keeps the record's handle, which must not be null.
-    r = Record(9);
-    EXPECT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Op(NIMBRA_NIM_ADD, 9), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(PumpUntil([&] { return Strip() != nullptr; }, 800)) << "nothing was accepted";
 }
 
@@ -149,10 +126,7 @@ TEST_F(Tray, ABurstFromAnotherProcessEndsInTheFinalTable)
             << "request " << i << ": " << result << ", " << error;
     }
     // The burst ended with deletes of every id: now two icons, blue then red from the right.
-    for (UINT id = 1; id <= 2; id++) {
-        NIMBRANOTIFYICONDATA r = Record(id);
-        ASSERT_EQ(Send(Payload(NIMBRA_NIM_ADD, &r, 16, colors[id - 1])), std::make_pair(1ul, 0ul));
-    }
+    for (UINT id = 1; id <= 2; id++) ASSERT_EQ(Op(NIMBRA_NIM_ADD, id, 16, colors[id - 1]), std::make_pair(1ul, 0ul));
     ASSERT_TRUE(PumpUntil([&] { return Strip() && StripPixel(222, 3) == RGB(0, 0, 255); }, 5000));
     EXPECT_EQ(StripPixel(202, 3), RGB(255, 0, 0));
     EXPECT_NE(StripPixel(182, 3), RGB(0, 255, 0)) << "an icon of the burst stayed";
@@ -160,36 +134,20 @@ TEST_F(Tray, ABurstFromAnotherProcessEndsInTheFinalTable)
 
 // The clock item registers its icon from inside the host with a pointer to the device record,
 // and takes it away with its window: reloads never leave two.
-TEST(TrayItems, AnItemsIconComesAndGoesWithItsWindow)
+class TrayItems : public Tray {
+    void SetUp() override { Start(L"1::NimbraClock::"); }
+};
+
+TEST_F(TrayItems, AnItemsIconComesAndGoesWithItsWindow)
 {
-    SettingsFileValues values;
-    values.title = Title;
-    values.plugins = L"1::NimbraClock::";
-    values.disableCommandBar = true;
-    ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
-    NimbraProcess nimbra;
-    ASSERT_TRUE(nimbra.Start());
-    HWND main = WaitForNimbraWindow(Title);
-    ASSERT_TRUE(main);
-    auto strip = [&] { return FindWindowExW(main, nullptr, L"NimbraTray", nullptr); };
     // The clock icon's hour hand, at icon slot i (from the right).
-    auto handAt = [&](int slot) {
-        RECT r;
-        if (!GetWindowRect(strip(), &r)) return false;
-        HDC screen = GetDC(nullptr);
-        COLORREF c = GetPixel(screen, r.left + 222 - 20 * slot + 7, r.top + 3 + 5);
-        ReleaseDC(nullptr, screen);
-        return c == RGB(0x20, 0x20, 0x20);
-    };
+    auto handAt = [&](int slot) { return Strip() && StripPixel(222 - 20 * slot + 7, 3 + 5) == RGB(0x20, 0x20, 0x20); };
     EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
-    COPYDATASTRUCT all = {1334, 0, nullptr};
-    EXPECT_EQ(SendMessageW(main, WM_COPYDATA, 0, (LPARAM)&all), 1);
-    EXPECT_TRUE(PumpUntil([&] { return strip() == nullptr; }, 5000)) << "the unloaded item's icon stayed";
-    for (int i = 0; i < 2; i++) EXPECT_EQ(SendMessageW(main, 1335, 0, 0), 0);   // HM_RELOADITEMS
+    EXPECT_EQ(Send({}, 1334), std::make_pair(1ul, 0ul));   // every item unloaded
+    EXPECT_TRUE(PumpUntil([&] { return Strip() == nullptr; }, 5000)) << "the unloaded item's icon stayed";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(SendMessageW(Main, 1335, 0, 0), 0);   // HM_RELOADITEMS
     EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
     EXPECT_FALSE(handAt(1)) << "a reload left a second icon";
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(nimbra.Wait(10000), 1u);
 }
 
 } // namespace
