@@ -4,14 +4,6 @@
 #include "support/nimbra_process.h"
 #include <shlobj.h>
 
-namespace {
-
-bool TodayLists(const WCHAR *item)   // read from the system Today screen's list box
-{
-    HWND list = FindWindowExW(FindWindowW(L"DesktopExplorerWindow", nullptr), nullptr, L"ListBox", nullptr);
-    return SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)item) >= 0;
-}
-
 TEST(Shell, BootStartsNimbraBehindTheTodayScreenWhichDropsItsItemAndOkGoesBackThere)
 {
     ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, {L"1::NimbraClock::"}));
@@ -24,11 +16,12 @@ TEST(Shell, BootStartsNimbraBehindTheTodayScreenWhichDropsItsItemAndOkGoesBackTh
 
     NimbraProcess shell(L"C:\\nimbra-device\\shell.exe");   // the Today screen lists both items before boot starts Nimbra
     ASSERT_TRUE(shell.Start());
-    HWND window = WaitForNimbraWindow(L"Start");
-    HWND today = FindWindowW(L"DesktopExplorerWindow", nullptr), bar = FindWindowW(L"NimbraNavigationBar", nullptr);
+    HWND window = WaitForNimbraWindow(L"Start"), bar = FindWindowW(L"NimbraNavigationBar", nullptr);
+    HWND today = FindWindowW(L"DesktopExplorerWindow", nullptr), list = FindWindowExW(today, nullptr, L"ListBox", nullptr);
+    auto lists = [&](const WCHAR *item) { return SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)item) >= 0; };
     DeleteFileW(shortcut.c_str());
-    ASSERT_TRUE(window && today && bar);
-    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == today && !TodayLists(L"NimbraClock") && TodayLists(L"NimbraOwner"); }, 5000))
+    ASSERT_TRUE(window && today && bar && list);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == today && !lists(L"NimbraClock") && lists(L"NimbraOwner"); }, 5000))
         << "Nimbra came to the front, or the Today screen kept its item or lost the other one";
 
     EXPECT_EQ(RunNimbra(L""), 0u);   // to the front, with the navigation bar showing its title and OK
@@ -39,5 +32,3 @@ TEST(Shell, BootStartsNimbraBehindTheTodayScreenWhichDropsItsItemAndOkGoesBackTh
     EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == today; }, 5000));
     EXPECT_EQ(RunNimbra(L"quit"), 0u);
 }
-
-}  // namespace
