@@ -90,6 +90,7 @@ protected:
 TEST_F(SoftKeys_Screen, TapsAndSoftKeysStartTheKeysProgramsOnceAndTheBarsFrameTheWindowAcrossARotation)
 {
     Open(false);
+    EXPECT_EQ(SendMessageW(MenuBar, TB_BUTTONCOUNT, 0, 0), 2) << "the template's buttons stay beside the soft keys";
     TBBUTTON key = {};
     EXPECT_TRUE(SendMessageW(MenuBar, TB_GETBUTTON, 1, (LPARAM)&key) && !(key.fsStyle & (BTNS_DROPDOWN | BTNS_WHOLEDROPDOWN)))
         << "no bar, or its soft key draws a drop-down arrow";
