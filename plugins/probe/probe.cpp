@@ -2,6 +2,7 @@
 // values ask, so that the host's layout, polling and unloading can be tested.
 #include "plugins/probe/probe.h"
 #include "plugins/common/itemkit.h"
+#include <stdio.h>
 
 #define PROBE_CLASS L"NimbraProbeItem"
 
@@ -13,10 +14,9 @@ enum { SELECT_TAKE = 1, SELECT_CONSUME = 2, SELECT_ANNOUNCE = 4 };
 // One probe item, freed with its window.
 struct ProbeItem {
     std::wstring Name;
-    TODAYLISTITEM *Record;    // the record given to InitializeCustomItem (compared only)
-    int Height, Pending;      // cyp last reported, and at the next query
-    DWORD HostCall, HostCallAt;
-    DWORD Select;             // ProbeSelect
+    TODAYLISTITEM *Record;              // the record given to InitializeCustomItem (compared only)
+    int Height, Pending;                // cyp last reported, and at the next query
+    DWORD HostCall, HostCallAt, Select;
 };
 
 static HINSTANCE ProbeModule;
@@ -25,13 +25,8 @@ static HINSTANCE ProbeModule;
 // tests name their items in ASCII.
 static void Log(const std::wstring &name, const std::wstring &text)
 {
-    std::wstring wide = name + L" " + text + L"\r\n";
-    std::string line(wide.begin(), wide.end());
-    HANDLE file = CreateFileW(PROBE_LOG_PATH, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, line.data(), (DWORD)line.size(), &written, nullptr);
-    CloseHandle(file);
+    FILE *file = _wfopen(PROBE_LOG_PATH, L"ab");
+    if (file) fprintf(file, "%ls %ls\r\n", name.c_str(), text.c_str()), fclose(file);
 }
 
 // Sends ProbeHostCall when at is ProbeHostCallAt. A TODAYM_* message goes to the parent every
@@ -41,16 +36,11 @@ static void Log(const std::wstring &name, const std::wstring &text)
 static void CallHost(ProbeItem *item, HWND parent, DWORD at)
 {
     UINT msg = item->HostCall;
-    if (!msg || item->HostCallAt != at)
-        return;
-    HWND target = parent;
-    if (msg >= TODAYM_GETTRAYSTYLE) {
-        item->HostCall = 0;
-        WriteItemDword(item->Name.c_str(), PROBE_HOST_CALL, 0);
-        target = (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0);
-    }
+    if (!msg || item->HostCallAt != at) return;
+    bool once = msg > TODAYM_GETHOSTWINDOW;
+    if (once) item->HostCall = 0, WriteItemDword(item->Name.c_str(), PROBE_HOST_CALL, 0);
     std::wstring name = item->Name;
-    LRESULT result = SendMessageW(target, msg, 0, 0);
+    LRESULT result = SendMessageW(once ? (HWND)SendMessageW(parent, TODAYM_GETHOSTWINDOW, 0, 0) : parent, msg, 0, 0);
     Log(name, L"hostcall " + std::to_wstring(msg) + L" -> " + std::to_wstring(result));
 }
 
@@ -58,11 +48,9 @@ static void CallHost(ProbeItem *item, HWND parent, DWORD at)
 static LRESULT OnSelection(HWND hwnd, ProbeItem *item, UINT msg, WPARAM wParam)
 {
     const bool received = msg == WM_TODAYCUSTOM_RECEIVEDSELECTION;
-    LRESULT answer = received ? (item->Select & SELECT_TAKE) != 0
-                   : msg == WM_TODAYCUSTOM_USERNAVIGATION ? (item->Select & SELECT_CONSUME) != 0 : 0;
-    const wchar_t *names[] = {L"received", L"lost", L"navigate", L"action"};
-    Log(item->Name, std::wstring(names[msg - WM_TODAYCUSTOM_RECEIVEDSELECTION]) + L" " + std::to_wstring(wParam) +
-                        L" -> " + std::to_wstring(answer));
+    LRESULT answer = received ? (item->Select & SELECT_TAKE) != 0 : msg == WM_TODAYCUSTOM_USERNAVIGATION && (item->Select & SELECT_CONSUME);
+    const wchar_t *names[] = {L"received ", L"lost ", L"navigate ", L"action "};
+    Log(item->Name, names[msg - WM_TODAYCUSTOM_RECEIVEDSELECTION] + std::to_wstring(wParam) + L" -> " + std::to_wstring(answer));
     if (received && (item->Select & SELECT_ANNOUNCE)) SendMessageW(GetParent(hwnd), TODAYM_TOOKSELECTION, (WPARAM)hwnd, 0);
     if (received) CallHost(item, GetParent(hwnd), AT_RECEIVED);
     return answer;
@@ -71,42 +59,37 @@ static LRESULT OnSelection(HWND hwnd, ProbeItem *item, UINT msg, WPARAM wParam)
 static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto *item = static_cast<ProbeItem *>(ItemRecord(hwnd, msg, lParam));
+    if (!item) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg >= WM_TODAYCUSTOM_RECEIVEDSELECTION && msg <= WM_TODAYCUSTOM_ACTION) return OnSelection(hwnd, item, msg, wParam);
     // "tli=self" when the host passes the record it gave InitializeCustomItem.
-    std::wstring record = item && wParam == (WPARAM)item->Record ? L" tli=self" : L" tli=other";
-    bool changed = item && item->Pending != item->Height;
-    switch (item ? msg : 0) {
+    std::wstring record = wParam == (WPARAM)item->Record ? L" tli=self" : L" tli=other";
+    switch (msg) {
     case WM_TODAYCUSTOM_CLEARCACHE:
         Log(item->Name, L"clearcache" + record);
         return 0;
-    case WM_TODAYCUSTOM_QUERYREFRESHCACHE:
-        item->Height = item->Pending;
-        ReportItemHeight(wParam, item->Height);
+    case WM_TODAYCUSTOM_QUERYREFRESHCACHE: {
+        bool changed = item->Pending != item->Height;
+        ReportItemHeight(wParam, item->Height = item->Pending);
         Log(item->Name, L"query" + record + L" cyp=" + std::to_wstring(item->Height) + L" -> " + std::to_wstring(changed));
-        CallHost(item, GetParent(hwnd), AT_QUERY);  // item may be gone afterwards
+        CallHost(item, GetParent(hwnd), AT_QUERY);   // the item may be gone afterwards
         return changed;
-    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
-    case WM_TODAYCUSTOM_LOSTSELECTION:
-    case WM_TODAYCUSTOM_USERNAVIGATION:
-    case WM_TODAYCUSTOM_ACTION:
-        return OnSelection(hwnd, item, msg, wParam);
+    }
     case PROBE_SET_HEIGHT:
         item->Pending = (int)wParam;
         return 0;
     case WM_SHOWWINDOW:
         Log(item->Name, L"show " + std::to_wstring(wParam));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // WM_PAINT draws the background
-    case WM_PAINT:
+        break;
+    case WM_PAINT:   // the host's background; the class has no brush to erase with
         PaintItemLines(hwnd, false, {});
         return 0;
     case WM_DESTROY:
         Log(item->Name, L"destroy");
         CallHost(item, GetParent(hwnd), AT_DESTROY);
-        return 0;
+        break;
     case WM_NCDESTROY:
         delete item;
-        return 0;
+        break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -114,24 +97,22 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 // The window is made hidden, at (0, 0), without width and cyp high: the host shows and places it.
 extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
-    if (!ptli || !RegisterItemClass(ProbeModule, PROBE_CLASS, ProbeWndProc))
-        return nullptr;
+    if (!ptli || !RegisterItemClass(ProbeModule, PROBE_CLASS, ProbeWndProc)) return nullptr;
     std::wstring name = ItemName(ptli);
     const wchar_t *key = name.c_str();
-    if (ReadItemDword(key, PROBE_FAIL_CREATE, 0))
-        return nullptr;
-    int height = HasItemValue(key, PROBE_HEIGHT) ? (int)ReadItemDword(key, PROBE_HEIGHT, 0) : ItemScaleY(20);
+    if (ReadItemDword(key, PROBE_FAIL_CREATE, 0)) return nullptr;
+    int height = (int)ReadItemDword(key, PROBE_HEIGHT, ItemScaleY(20));
     auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0),
                                ReadItemDword(key, PROBE_HOST_CALL_AT, 0), ReadItemDword(key, PROBE_SELECT, 0)};
     ptli->cyp = static_cast<DWORD>(height);
-    CallHost(item, hwndParent, AT_INIT);  // before the window exists; the record may be gone afterwards
+    CallHost(item, hwndParent, AT_INIT);   // before the window exists; the record may be gone afterwards
     Log(item->Name, L"init cyp=" + std::to_wstring(height));
     return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, 0, height, hwndParent, nullptr, ProbeModule, item);
 }
 
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
-    return NoItemOptions(dialog, msg, wParam);  // the probe has no options page
+    return NoItemOptions(dialog, msg, wParam);   // the probe has no options page
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

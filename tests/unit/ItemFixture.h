@@ -35,8 +35,6 @@ inline LRESULT CALLBACK TestMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 class HostTest : public testing::Test {
 protected:
     std::vector<std::wstring> Keys;
-    HDC SavedDC = BackgroundDC;
-    HPEN SavedPen = SeparatorPen;
     HBITMAP Bitmap = nullptr;
 
     void SetUp() override
@@ -60,17 +58,13 @@ protected:
 
         ClientWidth = ViewHeight = ContentHeight = ScrollPos = 0;
         ScrollBarShown = false;
-        MainWindow = CreateWindowExW(WS_EX_TOPMOST, L"ItemsTestMain", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
-                                     nullptr, instance, nullptr);
-        ASSERT_TRUE(CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, MainWindow, nullptr,
-                                    instance, nullptr));
+        MainWindow = CreateWindowExW(WS_EX_TOPMOST, L"ItemsTestMain", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+        ASSERT_TRUE(CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, MainWindow, nullptr, instance, nullptr));
         Resize(width, height);   // a window that does not change is not told
-        UnloadAllItems();
     }
 
     void TearDown() override
     {
-        KillTimer(ItemHost, REFRESH_TIMER);
         UnloadAllItems();
         DestroyWindow(MainWindow);
         MainWindow = ItemHost = nullptr;
@@ -78,8 +72,7 @@ protected:
         DeleteDC(BackgroundDC);
         DeleteObject(SeparatorPen);
         DeleteObject(Bitmap);
-        BackgroundDC = SavedDC, SeparatorPen = SavedPen;
-        PumpMessages();
+        BackgroundDC = nullptr, SeparatorPen = nullptr;
     }
 
     // What a rotation does to MainWindow.
@@ -89,19 +82,15 @@ protected:
     static std::wstring KeyOf(const wchar_t *name) { return name[0] ? TODAY_ITEMS_KEY L"\\" + std::wstring(name) : TODAY_ITEMS_KEY; }
 
     // Registers a probe item: "DLL" = the probe, "Type" 4, then the given DWORD values.
-    void AddItem(const wchar_t *name, std::initializer_list<std::pair<const wchar_t *, DWORD>> values = {},
-                 const wchar_t *dll = PROBE_DLL_PATH)
+    void AddItem(const wchar_t *name, std::initializer_list<std::pair<const wchar_t *, DWORD>> values = {}, const wchar_t *dll = PROBE_DLL_PATH)
     {
         Keys.push_back(KeyOf(name));
         DeleteRegTree(HKEY_LOCAL_MACHINE, Keys.back());
         SetValue(name, L"Type", 4);
-        if (dll) RegSetKeyValueW(HKEY_LOCAL_MACHINE, Keys.back().c_str(), L"DLL", REG_SZ, dll, (DWORD)(wcslen(dll) + 1) * 2);
+        if (dll) RegistrySetString(HKEY_LOCAL_MACHINE, Keys.back().c_str(), L"DLL", dll);
         for (const auto &value : values) SetValue(name, value.first, value.second);
     }
-    static void SetValue(const wchar_t *name, const wchar_t *value, DWORD data)
-    {
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, REG_DWORD, &data, sizeof data);
-    }
+    static void SetValue(const wchar_t *name, const wchar_t *value, DWORD data) { RegistrySetDWORD(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), value, data); }
 
     // What start-up and the settings dialog do with a new list.
     static void LoadList(const wchar_t *list)
@@ -111,18 +100,17 @@ protected:
         ReloadItems();
     }
 
-    // The probe's log lines of the items named name ("": all) without the name before them,
-    // only those that start with one of the words (all when none are given).
-    static Lines Log(const std::string &name, std::initializer_list<std::string> words = {})
+    // The probe's log lines of the items named name ("": all) that start with one of the words,
+    // without the name before them.
+    static Lines Log(const std::string &name, std::initializer_list<std::string> words)
     {
         std::vector<unsigned char> bytes = ReadFileBytes(PROBE_LOG_PATH);
         std::istringstream in(std::string(bytes.begin(), bytes.end()));
         Lines lines;
-        for (std::string line; std::getline(in, line);) {
-            std::string text = line.substr(line.find(' ') + 1, line.size() - line.find(' ') - 2);   // CRLF-ended
-            bool keep = words.size() == 0;
-            for (const std::string &word : words) keep = keep || text.compare(0, word.size(), word) == 0;
-            if (keep && (name.empty() || line.compare(0, name.size() + 1, name + " ") == 0)) lines.push_back(text);
+        for (std::string who, text; in >> who && std::getline(in >> std::ws, text);) {
+            text.pop_back();   // CRLF-ended
+            for (const std::string &word : words)
+                if (text.compare(0, word.size(), word) == 0 && (name.empty() || who == name)) { lines.push_back(text); break; }
         }
         return lines;
     }

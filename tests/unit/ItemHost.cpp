@@ -9,9 +9,8 @@ protected:
     {
         std::wstring list = std::to_wstring(heights.size()) + L"::";
         for (int h : heights) {
-            std::wstring name = L"H" + std::to_wstring(h);
-            AddItem(name.c_str(), {{PROBE_HEIGHT, (DWORD)h}});
-            list += name + L"::";
+            AddItem((L"H" + std::to_wstring(h)).c_str(), {{PROBE_HEIGHT, (DWORD)h}});
+            list += L"H" + std::to_wstring(h) + L"::";
         }
         LoadList(list.c_str());
     }
@@ -40,27 +39,34 @@ protected:
         SendMessageW(ItemHost, WM_VSCROLL, MAKEWPARAM(request, thumb), 0);
         return ScrollPos;
     }
-    // A mouse event at p (ItemHost sits at the screen's origin) in SendInput's absolute units.
-    static INPUT Mouse(POINT p, DWORD flags)
+    // Three items 30, 40 and 50 rows high, stacked with gaps of gap rows and a separator in the last row of each gap.
+    void ExpectStack(int gap)
     {
-        LONG x = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1), y = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        return {INPUT_MOUSE, {{x, y, 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
+        LoadHeights({30, 40, 50});
+        EXPECT_EQ(Tops(), (Ints{0, 30 + gap, 70 + 2 * gap}));
+        EXPECT_EQ(ContentHeight, 120 + 3 * gap);
+        Settle();
+        // One separator between neighbours, none below the last; the items paint the
+        // background behind them through the host, from their own rows.
+        for (int y : {29 + gap, 69 + 2 * gap}) EXPECT_EQ(Pixel(100, y), TEST_SEPARATOR_COLOR) << y;
+        for (int y : {5, 29, 60, 100, 118 + 3 * gap, 119 + 3 * gap}) EXPECT_EQ(Pixel(100, y), BackgroundAt(y)) << y;
     }
 };
 
 class ItemHost_Hires : public ItemHost_Window {};
 
-TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeights)
-{
-    LoadHeights({30, 40, 50});
-    EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
-    EXPECT_EQ(ContentHeight, 123);
-    // One separator between neighbours, none below the last; the items paint the background
-    // behind them through the host, from their own rows.
-    Settle();
-    for (int y : {30, 71}) EXPECT_EQ(Pixel(100, y), TEST_SEPARATOR_COLOR) << y;
-    for (int y : {5, 29, 60, 100, 121, 122}) EXPECT_EQ(Pixel(100, y), BackgroundAt(y)) << y;
+TEST_F(ItemHost_Hires, GapIsTwoRowsAtDoubleDensity) { ExpectStack(2); }
 
+TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsPlacesNewWindowsAndPollsTheHeights)
+{
+    ExpectStack(1);
+    // New windows are placed also when the total height stays the same.
+    LoadList(L"3::H50::H40::H30::");   // reordered
+    EXPECT_EQ(Tops(), (Ints{0, 51, 92}));
+    UnloadItemsNamed(L"H30");   // and made again
+    ReloadItems();
+    EXPECT_EQ(Tops(), (Ints{0, 51, 92}));
+    Settle();
     // The poll asks every item and, while no height changes, moves and repaints nothing.
     DeleteFileW(PROBE_LOG_PATH);
     SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
@@ -68,19 +74,7 @@ TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsAndPollsTheirHeigh
     EXPECT_EQ(Invalid(), (Ints{0, 0, 0, 0}));
     SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0);
     LayoutItems(false);
-    EXPECT_EQ(Tops(), (Ints{0, 31, 77}));
-}
-
-TEST_F(ItemHost_Window, NewWindowsArePlacedWhenTheTotalHeightStaysTheSame)
-{
-    AddItem(L"A", {{PROBE_HEIGHT, 30}});
-    AddItem(L"B", {{PROBE_HEIGHT, 50}});
-    LoadList(L"2::A::B::");
-    LoadList(L"2::B::A::");   // reordered
-    EXPECT_EQ(Tops(), (Ints{0, 51}));
-    UnloadItemsNamed(L"A");   // and made again
-    ReloadItems();
-    EXPECT_EQ(Tops(), (Ints{0, 51}));
+    EXPECT_EQ(Tops(), (Ints{0, 51, 97}));
 }
 
 TEST_F(ItemHost_Window, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
@@ -100,9 +94,7 @@ TEST_F(ItemHost_Window, LinesPagesAndThumbMoveTheItemsOverTheStillBackground)
     EXPECT_FALSE(ScrollBarShown) << "content that fits exactly";
     LoadHeights({150, 151, 152});
     ASSERT_TRUE(ScrollBarShown);
-    RECT item;
-    GetClientRect(Items[2].hwndCustom, &item);
-    EXPECT_EQ(item.right, ClientWidth - ScrollBarWidth) << "the items make room for the bar";
+    EXPECT_EQ(WindowPlace(Items[2].hwndCustom)[2], ClientWidth - ScrollBarWidth) << "the items make room for the bar";
     const int last = ContentHeight - ViewHeight;
     const Ints steps[] = {{SB_LINEDOWN, 0, 11}, {SB_PAGEUP, 0, 1}, {SB_THUMBTRACK, 100, 1}, {SB_THUMBPOSITION, 50, 50},
                           {SB_PAGEDOWN, 0, 90}, {SB_THUMBPOSITION, last + 50, last}, {SB_LINEDOWN, 0, last}};
@@ -133,13 +125,15 @@ TEST_F(ItemHost_Window, ContentBeyondTheWindowManagersCoordinatesScrollsIntoPlac
     // Press the thumb just below the up arrow, drag it below the bar's end, release. Under a
     // loaded X server a whole burst of input is now and then lost before the bar sees the
     // press; the drag is then sent again.
-    POINT press = {ClientWidth - ScrollBarWidth / 2, GetSystemMetrics(SM_CYVSCROLL) + 3}, drop = {press.x, ViewHeight + 40};
+    const int x = ClientWidth - ScrollBarWidth / 2, y = GetSystemMetrics(SM_CYVSCROLL) + 3;
+    auto moveTo = [x](int to) { mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                                            MulDiv(to, 65535, GetSystemMetrics(SM_CYSCREEN) - 1), 0, 0); };
     for (int attempt = 0; attempt < 3 && ScrollPos == 1; attempt++) {
-        ASSERT_TRUE(MovePointerTo(press.x, press.y));
-        INPUT in[5] = {Mouse(press, MOUSEEVENTF_MOVE), Mouse(press, MOUSEEVENTF_LEFTDOWN),
-                       Mouse({press.x, drop.y - 20}, MOUSEEVENTF_MOVE), Mouse(drop, MOUSEEVENTF_MOVE),
-                       Mouse(drop, MOUSEEVENTF_LEFTUP)};
-        SendInput(5, in, sizeof(INPUT));
+        ASSERT_TRUE(MovePointerTo(x, y));
+        mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+        moveTo(ViewHeight + 20);
+        moveTo(ViewHeight + 40);
+        mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
         PumpUntil([] { return ScrollPos != 1; }, 1500);
         PumpFor(100);
     }
@@ -159,9 +153,7 @@ TEST_F(ItemHost_Window, BarFollowsTheViewThroughARotation)
 
 TEST_F(ItemHost_Window, TapAndHoldOnTheFreeAreaOpensTheSettings)
 {
-    LoadHeights({30});
     ASSERT_TRUE(MovePointerTo(100, 200));   // a move away from the press would end the hold
-    PumpMessages();
     BYTE keys[256] = {};
     keys[VK_LBUTTON] = 0x80;   // the button stays down
     SetKeyboardState(keys);
@@ -174,35 +166,19 @@ TEST_F(ItemHost_Window, TapAndHoldOnTheFreeAreaOpensTheSettings)
 TEST_F(ItemHost_Window, AnswersTheItemsQueries)
 {
     LoadHeights({30});
-    const COLORREF saved[3] = {TextColor, HighlightColor, HighlightTextColor};
     TextColor = RGB(1, 2, 3), HighlightColor = RGB(4, 5, 6), HighlightTextColor = RGB(7, 8, 9);
-    AppSettings.BigTray = 1;
     TODAYDRAWWATERMARKINFO good = {BackgroundDC, {0, 0, 4, 4}, Items[0].hwndCustom}, bad = good;
     bad.hwnd = (HWND)(ULONG_PTR)0x1234;
     const struct { UINT msg; WPARAM wParam; LPARAM lParam; LRESULT answer; } cases[] = {
-        {TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0, RGB(1, 2, 3)},
-        {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHT, 0, RGB(4, 5, 6)},
-        {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHTEDTEXT, 0, RGB(7, 8, 9)},
-        {TODAYM_GETCOLOR, 0x10000006, 0, 0},
-        {TODAYM_DRAWWATERMARK, 0, (LPARAM)&good, 1},
-        {TODAYM_DRAWWATERMARK, 0, (LPARAM)&bad, 0},
+        {TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0, RGB(1, 2, 3)}, {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHT, 0, RGB(4, 5, 6)},
+        {TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHTEDTEXT, 0, RGB(7, 8, 9)}, {TODAYM_GETCOLOR, 0x10000006, 0, 0},
+        {TODAYM_DRAWWATERMARK, 0, (LPARAM)&good, 1}, {TODAYM_DRAWWATERMARK, 0, (LPARAM)&bad, 0},
         {TODAYM_DRAWWATERMARK, 0, 0x10, 0},   // an unreadable record
-        {TODAYM_GETTRAYSTYLE, 0, 0, 7},
-        {TODAYM_GETHOSTWINDOW, 0, 0, (LRESULT)MainWindow},
-        {TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0, 1},
-        {TODAYM_REQUESTREFRESH, 0, 0, 1},
+        {TODAYM_GETTRAYSTYLE, 0, 0, 3}, {TODAYM_GETHOSTWINDOW, 0, 0, (LRESULT)MainWindow},
+        {TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0, 1}, {TODAYM_REQUESTREFRESH, 0, 0, 1},
     };
     for (const auto &c : cases) EXPECT_EQ(SendMessageW(ItemHost, c.msg, c.wParam, c.lParam), c.answer) << c.msg;
+    AppSettings.BigTray = 1;
+    EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 7);
     AppSettings.BigTray = 0;
-    EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 3);
-    TextColor = saved[0], HighlightColor = saved[1], HighlightTextColor = saved[2];
-}
-
-TEST_F(ItemHost_Hires, GapIsTwoRowsAtDoubleDensity)
-{
-    LoadHeights({30, 40, 50});
-    EXPECT_EQ(Tops(), (Ints{0, 32, 74}));
-    EXPECT_EQ(ContentHeight, 126);
-    Settle();
-    EXPECT_EQ(Pixel(100, 31), TEST_SEPARATOR_COLOR);
 }

@@ -13,27 +13,23 @@ TEST(Items, ParsesCountThenNames)
 {
     const std::wstring longest(31, L'L'), tooLong(32, L'T');
     const unsigned long long fits = 0xFFFFFFFFULL / sizeof(HostedItem);   // the most records a 32-bit size holds
+    std::vector<std::wstring> most(MAX_HOSTED_ITEMS);   // no more records than a list can name
+    most[0] = L"Alpha";
     const std::tuple<std::wstring, std::vector<std::wstring>, bool> cases[] = {
-        {L"3::Alpha::Beta::Gamma::", {L"Alpha", L"Beta", L"Gamma"}, true},
-        {L"1::Alpha::Beta::", {L"Alpha"}, true},
-        {L" \t+2::A::B::tail", {L"A", L"B"}, true},
-        {L"2x::A::B", {L"A", L""}, true},   // text after the last "::" is no name
+        {L"3::Alpha::Beta::Gamma::", {L"Alpha", L"Beta", L"Gamma"}, true}, {L"1::Alpha::Beta::", {L"Alpha"}, true},
+        {L" \t+2::A::B::tail", {L"A", L"B"}, true}, {L"2x::A::B", {L"A", L""}, true},   // text after the last "::" is no name
         {L"3::" + longest + L"::" + tooLong + L"::Beta::", {longest, L"", L"Beta"}, true},   // too long: left empty
         {L"", {}, true}, {L"Alpha", {}, true}, {L"0::Alpha::", {}, true}, {L"none::Alpha::", {}, true},
         {L"-2::A::", {}, false}, {L"-99999999999::A::", {}, false}, {L"99999999999::A::", {}, false},
-        {std::to_wstring(fits + 1) + L"::A::", {}, false},
+        {std::to_wstring(fits + 1) + L"::A::", {}, false}, {std::to_wstring(fits) + L"::Alpha::", most, true},
     };
     for (const auto &[list, want, parsed] : cases) {
-        EXPECT_EQ(ParsePluginList(list.c_str()), parsed) << Narrow(list);
+        bool answer = ParsePluginList(list.c_str());
         std::vector<std::wstring> names;
         for (UINT i = 0; i < ItemCount; i++) names.push_back(Items[i].szName);
-        EXPECT_EQ(names, want) << Narrow(list);
-        EXPECT_EQ(Items == &StaticItem, want.empty());
+        EXPECT_EQ(std::make_tuple(answer, names, Items == &StaticItem), std::make_tuple(parsed, want, want.empty())) << Narrow(list);
         UnloadAllItems();
     }
-    ASSERT_TRUE(ParsePluginList((std::to_wstring(fits) + L"::Alpha::").c_str()));
-    EXPECT_EQ(ItemCount, MAX_HOSTED_ITEMS) << "no more records than a list can name";
-    UnloadAllItems();
 }
 
 class Items_Loading : public HostTest {};
@@ -62,9 +58,9 @@ TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
     AddItem(L"Later", {{L"Type", 5}, {L"Flags", 7}, {L"Options", 1}, {L"Order", 9}, {L"Selectability", 2}});
     AddItem(L"OnA", {{L"Enabled", 1}});
     AddItem(L"OnB", {{L"Enabled", 5}});
-    SetValue(L"", L"Enabled", 1);   // the Items key itself is no item
+    SetValue(L"", L"Enabled", 1);   // the Items key itself is no item: a record without a name stays off it
     SetValue(L"", L"Type", 4);
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"DLL", REG_SZ, PROBE_DLL_PATH, sizeof PROBE_DLL_PATH);
+    RegistrySetString(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"DLL", PROBE_DLL_PATH);
     // The switch-off broadcast does not wait long for a window that handles no messages.
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread hung([&] {
@@ -78,50 +74,41 @@ TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
     SetEvent(release);
     hung.join();
     CloseHandle(release);
-    ASSERT_EQ(ItemCount, 10u);
-    EXPECT_EQ(Tops(), (Ints{0, -1, -1, -1, -1, -1, 21, 42, 63, -1}));
+    ASSERT_EQ(Tops(), (Ints{0, -1, -1, -1, -1, -1, 21, 42, 63, -1}));
     EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
-    EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}),
-              (Ints{7, 1, 9, 2}));
-    for (auto [name, enabled] : {std::pair{L"OnA", 0u}, {L"OnB", 0u}, {L"", 1u}}) {
-        DWORD value = 9, size = 4;
-        RegGetValueW(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", RRF_RT_REG_DWORD, nullptr, &value, &size);
-        EXPECT_EQ(value, enabled) << Narrow(name);
-    }
+    EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}), (Ints{7, 1, 9, 2}));
+    auto enabled = [](const wchar_t *name) { DWORD value = 9; RegistryGetDWORD(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", &value); return (int)value; };
+    EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L"")}), (Ints{0, 0, 1}));
     EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"Enabled");
     ReloadItems();
     EXPECT_EQ(TodayRefreshCount, 1) << "nothing to switch off: no broadcast";
-    EXPECT_EQ(Tops()[9], -1) << "the Items key itself is no item";
-    for (const wchar_t *value : {L"Type", L"DLL"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, value);
-}
-
-// What another program sends to unload the items named by the text at data (none: all).
-static LRESULT SendUnload(const void *data, DWORD size)
-{
-    COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)};
-    return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
+    for (const wchar_t *value : {L"Enabled", L"Type", L"DLL"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, value);
 }
 
 TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThemBack)
 {
-    AddItem(L"Twice", {{PROBE_HEIGHT, 30}});
-    AddItem(L"Other", {{PROBE_HEIGHT, 40}});
+    AddItem(L"Twice");
+    AddItem(L"Other");
     LoadList(L"3::Twice::Other::Twice::");
     SelectedItem = 1;
-    // No match: another case, no terminated UTF-16 text, a pointer from another process.
+    // What another program sends: no match for another case, a text that is not terminated
+    // UTF-16 or a pointer from another process; then the name; then none, which is all.
     const wchar_t unterminated[] = {L'T', L'w', L'i', L'c', L'e'};
+    auto unload = [](const void *data, DWORD size) {
+        COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)};
+        return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
+    };
     for (auto [data, size] : {std::pair<const void *, DWORD>{L"twice", 12}, {"Twice", 6}, {unterminated, 10}})
-        EXPECT_EQ(SendUnload(data, size), 1);
+        EXPECT_EQ(unload(data, size), 1);
     EXPECT_EQ(SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10), 1);
-    EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
-    EXPECT_EQ(SendUnload(L"Twice", sizeof L"Twice"), 1);
-    EXPECT_EQ(Tops(), (Ints{-1, 31, -1}));
+    EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
+    EXPECT_EQ(unload(L"Twice", sizeof L"Twice"), 1);
+    EXPECT_EQ(Tops(), (Ints{-1, 21, -1}));
     EXPECT_EQ(SelectedItem, 1);
     EXPECT_EQ(Log("Twice", {"clearcache", "destroy"}).size(), 6u);
     EXPECT_EQ(SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0), 0);
-    EXPECT_EQ(Tops(), (Ints{0, 31, 72}));
-    EXPECT_EQ(SendUnload(nullptr, 0), 1);
+    EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
+    EXPECT_EQ(unload(nullptr, 0), 1);
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
 }
 
@@ -138,21 +125,6 @@ TEST_F(Items_Loading, ItemsUnloadedFromInsideTheirOwnCodeKeepTheirDllUntilItRetu
     EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH));
 }
 
-// The text of every message box shown while the hook is set, with " (owned)" when it had an
-// owner; each is dismissed at once.
-static Lines BoxTexts;
-static LRESULT CALLBACK DismissBoxes(int code, WPARAM wParam, LPARAM lParam)
-{
-    char cls[8] = {}, text[80] = {};
-    HWND box = (HWND)wParam;
-    if (code == HCBT_ACTIVATE && GetClassNameA(box, cls, 8) && !strcmp(cls, "#32770")) {
-        GetDlgItemTextA(box, 0xFFFF, text, 80);
-        BoxTexts.push_back(text + std::string(GetWindow(box, GW_OWNER) ? " (owned)" : ""));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKeepsTheNewItems)
 {
     // Gone's window is gone before the host destroys it; A's teardown opens the settings, and
@@ -166,11 +138,17 @@ TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKe
     char want[64];
     snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError());
     PluginListChanged = true;
-    BoxTexts.clear();
-    HHOOK hook = SetWindowsHookExW(WH_CBT, DismissBoxes, nullptr, GetCurrentThreadId());
+    static Lines boxes;   // the text of every message box, " (owned)" when it had an owner; each dismissed at once
+    HHOOK hook = SetWindowsHookExW(WH_CBT, [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        char cls[8] = {}, text[80] = {};
+        HWND box = (HWND)wParam;
+        if (code == HCBT_ACTIVATE && GetClassNameA(box, cls, 8) && !strcmp(cls, "#32770") && GetDlgItemTextA(box, 0xFFFF, text, 80))
+            boxes.push_back(text + std::string(GetWindow(box, GW_OWNER) ? " (owned)" : "")), PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }, nullptr, GetCurrentThreadId());
     UnloadAllItems();
     UnhookWindowsHookEx(hook);
-    EXPECT_EQ(BoxTexts, Lines{want});
+    EXPECT_EQ(boxes, Lines{want});
     EXPECT_EQ(Log("A", {"destroy"}).size(), 1u) << "the items after a failure are unloaded too";
     ASSERT_EQ(ShowSettingsCount, 1);
     ASSERT_TRUE(ItemCount == 2 && Items != &StaticItem);
