@@ -107,33 +107,6 @@ TEST_F(Tray, BadPayloadsAnswerTheirCodes)
     EXPECT_FALSE(PumpUntil([&] { return Strip() != nullptr; }, 800)) << "nothing was accepted";
 }
 
-// 10 050 requests in a burst from another process: each answered at once, and the strip shows
-// the final table once the burst has ended.
-TEST_F(Tray, ABurstFromAnotherProcessEndsInTheFinalTable)
-{
-    const DWORD colors[] = {0xFF0000FF, 0xFFFF0000, 0xFF00FF00};   // blue, red, green
-    for (int i = 0; i < 402 * 25; i++) {   // blocks of 25 adds, modifies, deletes; deletes last
-        UINT id = 1 + i % 25;
-        NIMBRANOTIFYICONDATA r = Record(id);
-        DWORD operation = (i / 25) % 3 == 2 ? NIMBRA_NIM_DELETE : (i / 25) % 3 == 1 ? NIMBRA_NIM_MODIFY : NIMBRA_NIM_ADD;
-        std::vector<BYTE> bytes = Payload(operation, &r, operation == NIMBRA_NIM_DELETE ? 0 : 4, colors[i % 3]);
-        COPYDATASTRUCT data = {1325, (DWORD)bytes.size(), bytes.data()};
-        DWORD_PTR reply = 0;
-        ASSERT_TRUE(SendMessageTimeoutW(Main, WM_COPYDATA, (WPARAM)Owner, (LPARAM)&data, SMTO_NORMAL, 5000, &reply))
-            << "request " << i << " was not answered";
-        DWORD result = (DWORD)reply, error = (DWORD)((ULONG64)reply >> 32);
-        ASSERT_TRUE(result == 1 || (result == 0 && (error == ERROR_NO_MORE_ITEMS || error == ERROR_CONTROL_ID_NOT_FOUND)))
-            << "request " << i << ": " << result << ", " << error;
-    }
-    // The burst ended with deletes of every id: now two icons, blue then red from the right.
-    for (UINT id = 1; id <= 2; id++) ASSERT_EQ(Op(NIMBRA_NIM_ADD, id, 16, colors[id - 1]), std::make_pair(1ul, 0ul));
-    ASSERT_TRUE(PumpUntil([&] { return Strip() && StripPixel(222, 3) == RGB(0, 0, 255); }, 5000));
-    EXPECT_EQ(StripPixel(202, 3), RGB(255, 0, 0));
-    EXPECT_NE(StripPixel(182, 3), RGB(0, 255, 0)) << "an icon of the burst stayed";
-}
-
-// The clock item registers its icon from inside the host with a pointer to the device record,
-// and takes it away with its window: reloads never leave two.
 class TrayItems : public Tray {
     void SetUp() override { Start(L"1::NimbraClock::"); }
 };

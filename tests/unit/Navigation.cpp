@@ -91,9 +91,13 @@ TEST_F(Navigation, TheStripTakesTheSelectionPastTheLastItem)
     Load({1, 0});
     ShowStrip(3);
     Key(VK_DOWN);
-    Key(VK_DOWN);   // B refuses: into the strip, on the leftmost visible icon
+    SelectedIcon = 1;   // tapped earlier: the highlight stays where it is
+    Key(VK_DOWN);       // B refuses: into the strip
+    EXPECT_EQ(Where(), std::make_pair(2, 1));
+    SelectedIcon = -1;
+    Key(VK_DOWN);       // with no highlight, on the leftmost visible icon
     EXPECT_EQ(Where(), std::make_pair(2, 2));
-    Key(VK_LEFT);   // already the leftmost visible
+    Key(VK_LEFT);       // already the leftmost visible
     EXPECT_EQ(SelectedIcon, 2);
     Key(VK_RIGHT);
     Key(VK_RIGHT);
@@ -110,18 +114,6 @@ TEST_F(Navigation, TheStripTakesTheSelectionPastTheLastItem)
     Key(VK_UP);     // the highlight goes; offered to B, then A
     EXPECT_EQ(Where(), std::make_pair(0, -1));
     EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1"}));
-}
-
-TEST_F(Navigation, WithoutItemsDownGoesStraightIntoTheStrip)
-{
-    ShowStrip(2);
-    SelectedIcon = 0;   // tapped earlier: the highlight stays where it is
-    Key(VK_DOWN);
-    EXPECT_EQ(Where(), std::make_pair(0, 0));
-    Key(VK_LEFT);
-    EXPECT_EQ(SelectedIcon, 1);
-    Key(VK_UP);
-    EXPECT_EQ(Where(), std::make_pair(-1, 1)) << "up leaves the strip and the highlight";
 }
 
 // A candidate holds the selection before it is asked: announcing it from inside the question
