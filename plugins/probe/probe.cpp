@@ -98,16 +98,15 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
     if (!ptli || !RegisterItemClass(ProbeModule, PROBE_CLASS, ProbeWndProc)) return nullptr;
-    std::wstring name = ItemName(ptli);
-    const wchar_t *key = name.c_str();
-    if (ReadItemDword(key, PROBE_FAIL_CREATE, 0)) return nullptr;
-    int height = (int)ReadItemDword(key, PROBE_HEIGHT, ItemScaleY(20));
-    auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0),
-                               ReadItemDword(key, PROBE_HOST_CALL_AT, 0), ReadItemDword(key, PROBE_SELECT, 0)};
+    const std::wstring name = ItemName(ptli);
+    if (ReadItemDword(name.c_str(), PROBE_FAIL_CREATE, 0)) return nullptr;
+    int height = (int)ReadItemDword(name.c_str(), PROBE_HEIGHT, ItemScaleY(20));
+    auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(name.c_str(), PROBE_HOST_CALL, 0),
+                               ReadItemDword(name.c_str(), PROBE_HOST_CALL_AT, 0), ReadItemDword(name.c_str(), PROBE_SELECT, 0)};
     ptli->cyp = static_cast<DWORD>(height);
     CallHost(item, hwndParent, AT_INIT);   // before the window exists; the record may be gone afterwards
     Log(item->Name, L"init cyp=" + std::to_wstring(height));
-    return CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, 0, height, hwndParent, nullptr, ProbeModule, item);
+    return CreateWindowExW(0, PROBE_CLASS, name.c_str(), WS_CHILD, 0, 0, 0, height, hwndParent, nullptr, ProbeModule, item);
 }
 
 extern "C" BOOL CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)

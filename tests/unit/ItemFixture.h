@@ -119,11 +119,8 @@ protected:
     static Ints Tops()
     {
         Ints tops;
-        for (UINT i = 0; i < ItemCount; i++) {
-            RECT r = {0, -1, 0, 0};
-            if (Items[i].hwndCustom) GetWindowRect(Items[i].hwndCustom, &r), MapWindowPoints(nullptr, ItemHost, (POINT *)&r, 2);
-            tops.push_back(r.top);
-        }
+        for (UINT i = 0; i < ItemCount; i++)
+            tops.push_back(Items[i].hwndCustom ? WindowPlace(Items[i].hwndCustom)[1] - WindowPlace(ItemHost)[1] : -1);
         return tops;
     }
 };
