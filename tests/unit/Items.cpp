@@ -79,9 +79,11 @@ TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
     auto enabled = [](const wchar_t *name) { DWORD value = 9; RegistryGetDWORD(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", &value); return (int)value; };
     EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L"")}), (Ints{0, 0, 1}));
     EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"Enabled");
     ReloadItems();
     EXPECT_EQ(TodayRefreshCount, 1) << "nothing to switch off: no broadcast";
-    for (const wchar_t *value : {L"Enabled", L"Type", L"DLL"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, value);
+    EXPECT_EQ(Tops()[9], -1) << "the Items key itself is no item, also when it is not switched on";
+    for (const wchar_t *value : {L"Type", L"DLL"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, value);
 }
 
 TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThemBack)
