@@ -276,10 +276,7 @@ static void PaintItemHost(HWND hwnd)
 static LRESULT DrawWatermark(LPARAM lParam)
 {
     TODAYDRAWWATERMARKINFO info;
-    SIZE_T copied = 0;
-    if (!lParam || !ReadProcessMemory(GetCurrentProcess(), (LPCVOID)lParam, &info, sizeof info, &copied)
-        || copied != sizeof info)
-        return 0;
+    if (!ReadMessageRecord(lParam, &info, sizeof info)) return 0;
     RECT host, item;
     if (!GetWindowRect(ItemHost, &host) || !GetWindowRect(info.hwnd, &item)) return 0;
     // Item windows sit at x 0: only the vertical position, scroll included, is translated.
