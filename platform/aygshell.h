@@ -8,6 +8,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 // ---- Window styles and shell geometry -------------------------------------------------
 #ifndef WS_EX_CAPTIONOKBTN
@@ -112,6 +113,41 @@ struct SHINITDLGINFO {
 typedef SHINITDLGINFO *PSHINITDLGINFO;
 
 BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi);
+
+// ---- File chooser -----------------------------------------------------------------------
+#define OFN_SHOW_ALL            0x01000000   // list every file, system files too
+#define OFN_EXFLAG_DETAILSVIEW  0x00000001   // open in the details view
+
+// The device's file chooser record, in the device's field order (84 bytes on a 32-bit build).
+struct OPENFILENAMEEX {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCWSTR lpstrFilter;
+    LPWSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPWSTR lpstrFile;
+    DWORD nMaxFile;
+    LPWSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCWSTR lpstrInitialDir;
+    LPCWSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCWSTR lpstrDefExt;
+    LPARAM lCustData;
+    LPOFNHOOKPROC lpfnHook;
+    LPCWSTR lpTemplateName;
+    DWORD dwSortOrder;
+    DWORD ExFlags;
+};
+typedef OPENFILENAMEEX *LPOPENFILENAMEEX;
+
+// Lets the user pick a file into lpstrFile; FALSE when the chooser is cancelled or fails, and
+// the buffer is then left as it was.
+BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn);
 
 // ---- Images -----------------------------------------------------------------------------
 // Loads a BMP, JPEG, GIF or PNG file into a device-dependent bitmap; null on any failure.
