@@ -191,11 +191,24 @@ static void ApplyMenuBarSetting()
     }
 }
 
+// Runs the settings dialog from its template; answers when the dialog has ended.
+static void RunSettingsDialog()
+{
+    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), (LPCWSTR)RT_DIALOG);
+    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    if (!loaded) return;
+    SettingsDialogOpen = true;
+    DialogBoxIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, MainWindow, SettingsDialogProc, 0);
+    SettingsDialogOpen = false;
+}
+
 void ShowSettingsAndApply()
 {
-    SettingsDialogOpen = true;
-    DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWindow, SettingsDialogProc, 0);
-    SettingsDialogOpen = false;
+    int trayHeight = TrayHeight;
+    RunSettingsDialog();
+    // A close request that arrived during the dialog (a second start with "quit") may have
+    // destroyed the window: then there is nothing left to apply the settings to.
+    if (!IsWindow(MainWindow)) return;
 
     SetWindowTextW(MainWindow, AppSettings.Title);
     bool backgroundChanged = BackgroundDirty;
@@ -203,6 +216,8 @@ void ShowSettingsAndApply()
     ReadSoftKeys();
     ApplyMenuBarSetting();
     SHFullScreen(MainWindow, SHFS_HIDESIPBUTTON);
+    // "Big TrayIcons" changed the strip's height: the strip and ItemHost follow.
+    if (TrayHeight != trayHeight) RefitIconStrip();
     ReloadItems();
     if (backgroundChanged) PostMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, TODAY_REFRESH_CODE, 0);
 }

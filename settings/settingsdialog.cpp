@@ -1,12 +1,189 @@
-// The tabbed settings dialog. Its pages arrive with the settings dialog work; until then the
-// dialog template does not exist and the dialog does not open.
+// The settings dialog: a full-screen frame with the configured title as its heading over a
+// thin line, and a tab control with its tabs at the bottom carrying four pages. All pages
+// stay shown, one over the other; a tab only raises its page. OK in the navigation bar saves
+// the Plugins and Settings pages; closing the dialog any other way saves nothing.
+// SettingsDialogProc owns the page handles, TitleFont and LastScreenWidth.
 #include "settings/settingsdialog.h"
+#include "look/scale.h"
+#include "res/resource.h"
+#include "settings/pluginspage.h"
+#include "settings/settingsfile.h"
+#include "settings/settingspage.h"
+#include "softkeys/softkeyspage.h"
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM)
+HWND PluginsPage, SettingsPage, SoftKeysPage, AboutPage;
+HFONT TitleFont;
+int LastScreenWidth;
+
+// The heading: colour, band height and left margin in 96-dpi units, font height in points.
+constexpr COLORREF HEADING_COLOR = 0x985800;   // red 0, green 88, blue 152
+constexpr int HEADING_HEIGHT = 23;
+constexpr int HEADING_LEFT = 8;
+constexpr int HEADING_POINTS = 17;             // halved below: 8.5 pt
+// The tab control overhangs the dialog by this much on each side, in 96-dpi units.
+constexpr int TAB_OVERHANG = 2;
+// The version of the common controls whose drawing the tab control follows.
+constexpr WPARAM TAB_CONTROL_VERSION = 0x20E;
+// The full-screen frame with OK in the navigation bar, the input panel down and an empty menu bar.
+constexpr DWORD DIALOG_INIT_FLAGS = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
+
+struct PageSpec {
+    LPCWSTR tab;
+    int templateId;
+    DLGPROC proc;
+    HWND *handle;
+};
+
+// In tab order; the first page made lies on top, matching the tab selected by default.
+static const PageSpec Pages[] = {
+    {L"Plugins", IDD_PLUGINS_PAGE, PluginsPageProc, &PluginsPage},
+    {L"Settings", IDD_SETTINGS_PAGE, SettingsPageProc, &SettingsPage},
+    {L"Soft Keys", IDD_SOFTKEYS_PAGE, SoftKeysPageProc, &SoftKeysPage},
+    {L"About", IDD_ABOUT_PAGE, AboutPageProc, &AboutPage},
+};
+
+void FitPageToTab(HWND page)
 {
-    if (msg == WM_INITDIALOG) {
+    HWND tabs = GetParent(page);
+    RECT area;
+    GetClientRect(tabs, &area);
+    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
+    SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER);
+}
+
+static HWND CreatePage(HWND tabs, int index, const PageSpec &spec)
+{
+    TCITEMW tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = (LPWSTR)spec.tab;
+    SendMessageW(tabs, TCM_INSERTITEMW, index, (LPARAM)&tab);
+
+    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(spec.templateId), (LPCWSTR)RT_DIALOG);
+    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    HWND page = loaded ? CreateDialogIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, tabs, spec.proc, 0) : nullptr;
+    if (page) ShowWindow(page, SW_SHOW);
+    return page;
+}
+
+// The heading's font: 8.5 points of semibold Tahoma at the screen's density.
+static void CreateTitleFont(HWND dialog)
+{
+    HDC dc = GetDC(dialog);
+    if (!dc) return;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    LOGFONTW font = {};
+    font.lfHeight = -HEADING_POINTS * GetDeviceCaps(dc, LOGPIXELSY) / 72 / 2;
+    font.lfWeight = FW_SEMIBOLD;
+    font.lfPitchAndFamily = metrics.tmPitchAndFamily;
+    CopyText(font.lfFaceName, L"Tahoma");
+    TitleFont = CreateFontIndirectW(&font);
+    ReleaseDC(dialog, dc);
+}
+
+static void FreeTitleFont()
+{
+    if (TitleFont) DeleteObject(TitleFont);
+    TitleFont = nullptr;
+}
+
+static void OnInitDialog(HWND dialog)
+{
+    LastScreenWidth = 0;
+    PluginsPage = SettingsPage = SoftKeysPage = AboutPage = nullptr;
+    SHINITDLGINFO init = {SHIDIM_FLAGS, dialog, DIALOG_INIT_FLAGS};
+    SHInitDialog(&init);   // the full-screen sizing lays the tab control out (WM_SIZE)
+
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    SendMessageW(tabs, CCM_SETVERSION, TAB_CONTROL_VERSION, 0);
+    for (int i = 0; i < (int)(sizeof Pages / sizeof Pages[0]); i++) *Pages[i].handle = CreatePage(tabs, i, Pages[i]);
+    CreateTitleFont(dialog);
+}
+
+// Only a change of the screen width (a rotation) lays the pages out again: the tab control
+// follows the dialog, and the pages other than About initialise themselves again, after this
+// handler has returned.
+static void OnSize(HWND dialog)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    if (width == LastScreenWidth) return;
+    RECT client;
+    GetClientRect(dialog, &client);
+    SetWindowPos(GetDlgItem(dialog, IDC_TABS), nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1),
+                 client.right + ScaleX(2 * TAB_OVERHANG), client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    if (LastScreenWidth != 0) {
+        HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage};
+        for (HWND page : pages)
+            if (page) PostMessageW(page, WM_INITDIALOG, 0, 0);
+    }
+    LastScreenWidth = width;
+}
+
+static void OnPaint(HWND dialog)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(dialog, &ps);
+    if (!dc) return;
+    RECT client;
+    GetClientRect(dialog, &client);
+    int lineY = client.top + ScaleY(HEADING_HEIGHT);
+
+    HGDIOBJ oldFont = TitleFont ? SelectObject(dc, TitleFont) : nullptr;
+    SetTextColor(dc, HEADING_COLOR);
+    RECT band = {ScaleX(HEADING_LEFT), client.top, client.right - client.left, lineY};
+    DrawTextW(dc, AppSettings.Title, -1, &band, DT_VCENTER | DT_SINGLELINE);
+    if (oldFont) SelectObject(dc, oldFont);
+
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    POINT line[2] = {{client.left, lineY}, {client.right, lineY}};
+    Polyline(dc, line, 2);
+    SelectObject(dc, oldPen);
+    EndPaint(dialog, &ps);
+}
+
+// A tab raises its page; pages are never hidden.
+static void OnNotify(const NMHDR *header)
+{
+    if (!header || header->code != TCN_SELCHANGE) return;
+    LRESULT tab = SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0);
+    if (tab < 0 || tab >= (LRESULT)(sizeof Pages / sizeof Pages[0])) return;
+    BringWindowToTop(*Pages[tab].handle);
+}
+
+static void OnOk(HWND dialog)
+{
+    SavePluginSelection(GetDlgItem(PluginsPage, IDC_PLUGIN_LIST));
+    SaveSettings(PluginsPage, SettingsPage);
+    FreeTitleFont();
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_SIZE:
+        OnSize(dialog);
+        return FALSE;
+    case WM_PAINT:
+        OnPaint(dialog);
+        return FALSE;
+    case WM_NOTIFY:
+        OnNotify((const NMHDR *)lParam);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK) return FALSE;
+        OnOk(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        FreeTitleFont();
         EndDialog(dialog, IDCANCEL);
         return TRUE;
+    case WM_DESTROY:   // also when the dialog goes with its owner, without OK or close
+        FreeTitleFont();
+        return FALSE;
     }
     return FALSE;
 }

@@ -182,6 +182,17 @@ static void HideIconStrip()
     UpdateScrollBar(true);
 }
 
+void RefitIconStrip()
+{
+    if (!IconStrip) return;
+    RECT client;
+    GetClientRect(MainWindow, &client);
+    FitItemHost(client.right, client.bottom - TrayHeight);
+    MoveWindow(IconStrip, 0, ViewHeight, client.right, TrayHeight, FALSE);
+    UpdateScrollBar(true);
+    InvalidateRect(IconStrip, nullptr, TRUE);
+}
+
 void UpdateIconStrip()
 {
     if (IconCount) {

@@ -30,5 +30,8 @@ LRESULT HandleNotifyIcon(WPARAM operation, LPARAM record);
 LRESULT HandleNotifyIconData(const COPYDATASTRUCT *data);
 // Creates, removes or repaints IconStrip for the current table and gives ItemHost the rest.
 void UpdateIconStrip();
+// Gives the strip, when it is shown, TrayHeight rows again (after the strip metrics changed);
+// ItemHost takes the rest and its scroll bar is set up again.
+void RefitIconStrip();
 // Destroys IconStrip and every icon the host made itself; the table is emptied.
 void ReleaseIconStrip();

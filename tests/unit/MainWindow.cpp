@@ -1,7 +1,7 @@
 // MainWindow driven in-process with real messages: its place and ItemHost, activation and the
 // height poll, painting from the background, settings changes and rotation, the OK button,
 // the apply sequence after the settings dialog, and destruction.
-#include "support/testing.h"
+#include "support/dialog.h"
 #include "app/app.h"
 #include "app/mainwindow.h"
 #include "items/itemhost.h"
@@ -83,13 +83,13 @@ TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgr
     const DWORD text = RGB(1, 2, 3), before = TextColor;
     ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4", REG_DWORD, &text, 4), ERROR_SUCCESS);
     CopyText(AppSettings.Title, L"Renamed Screen");
-    EXPECT_EQ(SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), 1);
+    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
     EXPECT_EQ(FindWindowW(L"NimbraClass", L"Renamed Screen"), MainWindow);
     PumpFor(600);
     EXPECT_EQ(TextColor, before) << "nothing changed in the background, yet it was broadcast";
     // The dialog marks the background as changed: every top-level window hears of it afterwards.
     BackgroundDirty = true;
-    EXPECT_EQ(SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), 1);
+    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
     const bool heard = PumpUntil([&] { return TextColor == text; }, 3000);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
     EXPECT_TRUE(heard);

@@ -2,6 +2,7 @@
 // from the registry, the menu bar under real taps and keys and across a rotation, the menu bar
 // after the settings dialog, and starting programs.
 #include "support/device.h"
+#include "support/dialog.h"
 #include "app/app.h"
 #include "items/itemhost.h"
 #include "look/scale.h"
@@ -131,7 +132,7 @@ TEST_F(SoftKeys_Screen, WithoutABarTheKeysStartTheProgramsAndAfterTheDialogTheBa
         HWND before = MenuBar;
         AppSettings.DisableCommandBar = row.disable;
         SoftKeysEdited = row.edited;
-        SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
+        ASSERT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
         // The bar, whether it is the one before, whether a replaced bar lives on, the flag, the window's bottom.
         EXPECT_EQ((std::vector<int>{MenuBar && IsWindow(MenuBar), before && MenuBar == before, before && MenuBar != before && IsWindow(before),
                                     SoftKeysEdited, (int)WindowPlace(MainWindow)[3]}),
