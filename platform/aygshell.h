@@ -192,6 +192,8 @@ LSTATUS PlatformRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM a
 LSTATUS PlatformRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR cls, DWORD options,
                                 REGSAM access, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
 BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info);
+HWND PlatformCreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND parent, DLGPROC proc,
+                                        LPARAM param);
 
 #ifndef PLATFORM_IMPLEMENTATION
 #undef CreateWindowExW
@@ -205,4 +207,6 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info);
 #undef ShellExecuteEx
 #define ShellExecuteEx PlatformShellExecuteEx
 #define ShellExecuteExW PlatformShellExecuteEx
+#undef CreateDialogIndirectParamW
+#define CreateDialogIndirectParamW PlatformCreateDialogIndirectParamW
 #endif

@@ -97,6 +97,8 @@ static void OnInitDialog(HWND dialog)
     HWND tabs = GetDlgItem(dialog, IDC_TABS);
     SendMessageW(tabs, CCM_SETVERSION, TAB_CONTROL_VERSION, 0);
     for (int i = 0; i < (int)(sizeof Pages / sizeof Pages[0]); i++) *Pages[i].handle = CreatePage(tabs, i, Pages[i]);
+    // The first tab is selected: its page lies on top, whatever the order of making put there.
+    BringWindowToTop(PluginsPage);
     CreateTitleFont(dialog);
 }
 
