@@ -13,6 +13,15 @@ void Tap(int x, int y)
     PumpMessages();
 }
 
+void Hold(int x, int y, DWORD ms)
+{
+    MovePointerTo(x, y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    PumpFor(ms);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    PumpMessages();
+}
+
 void PressKey(WORD key)
 {
     keybd_event((BYTE)key, 0, 0, 0);

@@ -5,6 +5,8 @@
 
 // A tap (press and release) at a screen point, as real input.
 void Tap(int x, int y);
+// A press held still for ms milliseconds, then released (a tap-and-hold).
+void Hold(int x, int y, DWORD ms);
 // A press and release of a key, as real input to the foreground window.
 void PressKey(WORD key);
 // The stand-in programs started since the last reset, oldest first, each "PATH<tab>PARAMETERS"

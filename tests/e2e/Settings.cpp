@@ -1,0 +1,210 @@
+// The settings dialog of a running Nimbra.exe, used as its owner does: a tap-and-hold opens it,
+// taps and keys change the pages, the navigation bar's OK saves, and the screen follows.
+#include "support/device.h"
+#include "support/nimbra_process.h"
+#include "support/remote.h"
+#include "res/resource.h"
+#include <shlobj.h>
+
+namespace {
+
+const std::wstring SettingsFile = L"C:\\Program Files\\Nimbra\\settings.ini";
+
+// The settings dialog of the running instance, once it shows.
+HWND WaitForDialog()
+{
+    HWND dialog = nullptr;
+    PumpUntil([&] {
+        dialog = nullptr;
+        while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr)))
+            if (IsWindowVisible(dialog) && GetDlgItem(dialog, IDC_TABS)) return true;
+        return false;
+    }, 10000);
+    return dialog;
+}
+
+// The page of the dialog that holds the control id.
+HWND PageWith(HWND dialog, int id)
+{
+    HWND tabs = GetDlgItem(dialog, IDC_TABS), page = nullptr;
+    while ((page = FindWindowExW(tabs, page, L"#32770", nullptr)))
+        if (GetDlgItem(page, id)) return page;
+    return nullptr;
+}
+
+std::wstring Text(HWND window)
+{
+    WCHAR text[300] = L"";
+    GetWindowTextW(window, text, 300);
+    return text;
+}
+
+// The settings file as text, without its byte-order mark.
+std::wstring FileText()
+{
+    std::vector<unsigned char> b = ReadFileBytes(SettingsFile);
+    return b.size() > 2 ? std::wstring((const wchar_t *)(b.data() + 2), (b.size() - 2) / 2) : L"";
+}
+
+class Settings : public testing::Test {
+protected:
+    NimbraProcess nimbra, navigationBar{L"C:\\nimbra-device\\shell.exe"};
+    HWND window = nullptr;
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+
+    void Start(const SettingsFileValues &values)
+    {
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+        ASSERT_TRUE(navigationBar.Start(L"navbar"));
+        ASSERT_TRUE(PumpUntil([] { return FindWindowW(L"NimbraNavigationBar", nullptr) != nullptr; }, 10000));
+        ASSERT_TRUE(nimbra.Start());
+        window = WaitForNimbraWindow(values.title);
+        ASSERT_TRUE(window);
+        SetForegroundWindow(window);
+    }
+    void TearDown() override
+    {
+        RunNimbra(L"quit");
+        nimbra.Wait(10000);
+    }
+    // A tap-and-hold below the items opens the dialog.
+    HWND HoldForDialog()
+    {
+        Hold(width / 2, height - 60, 900);
+        return WaitForDialog();
+    }
+    // Raises a page as the user does: a tap on the first tab, then the Right key to the tab.
+    void ShowTab(HWND dialog, int tab)
+    {
+        std::array<LONG, 4> tabs = WindowPlace(GetDlgItem(dialog, IDC_TABS));
+        Tap(tabs[0] + 8, tabs[3] - 6);
+        for (int i = 0; i < tab; i++) PressKey(VK_RIGHT);
+    }
+    void TapControl(HWND page, int id)
+    {
+        POINT p = Centre(GetDlgItem(page, id));
+        Tap(p.x, p.y);
+    }
+    // The navigation bar's OK, at its right end.
+    void TapOk()
+    {
+        std::array<LONG, 4> bar = WindowPlace(FindWindowW(L"NimbraNavigationBar", nullptr));
+        Tap(bar[2] - (bar[3] - bar[1]) / 2, (bar[1] + bar[3]) / 2);
+    }
+    // The visible menu bar of the screen, or null.
+    HWND MenuBarOf(HWND owner)
+    {
+        HWND bar = nullptr;
+        while ((bar = FindWindowExW(nullptr, bar, TOOLBARCLASSNAMEW, nullptr)))
+            if (GetWindow(bar, GW_OWNER) == owner && IsWindowVisible(bar)) return bar;
+        return nullptr;
+    }
+};
+
+TEST_F(Settings, AHoldOpensTheDialogOkSavesTheMenuBarSettingAndOtherClosesSaveNothing)
+{
+    Start({L"1::NoSuchItem::", L"Start"});
+    ASSERT_TRUE(MenuBarOf(window));
+    // Switched off, then on again: the screen grows over the bar's band, then gives it back.
+    for (bool disable : {true, false}) {
+        SCOPED_TRACE(disable ? "disable" : "enable");
+        HWND dialog = HoldForDialog();
+        ASSERT_TRUE(dialog);
+        HWND page = PageWith(dialog, IDC_NO_COMMAND_BAR);
+        ShowTab(dialog, 1);
+        TapControl(page, IDC_NO_COMMAND_BAR);
+        SetWindowTextW(GetDlgItem(page, IDC_TITLE), disable ? L"Renamed" : L"Start");
+        TapOk();
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }, 5000));
+        EXPECT_TRUE(PumpUntil([&] { return WindowPlace(window)[3] == (disable ? height : height - 26); }, 5000));
+        EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
+        EXPECT_EQ(Text(window), disable ? L"Renamed" : L"Start");
+        EXPECT_EQ(FileText().find(L"DisableCommandBar = 1\n") != std::wstring::npos, disable) << Narrow(FileText());
+    }
+    // Closing the dialog without OK keeps the file and the screen as they were.
+    const std::wstring before = FileText();
+    HWND dialog = HoldForDialog();
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(GetDlgItem(PageWith(dialog, IDC_TITLE), IDC_TITLE), L"Unsaved");
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(FileText(), before);
+    EXPECT_EQ(Text(window), L"Start");
+}
+
+TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsTheMenuBar)
+{
+    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys", L"Software\\Nimbra Test Keys");
+    Start({L"0::", L"Start"});   // no item: the dialog opens at once
+    HWND dialog = WaitForDialog();
+    ASSERT_TRUE(dialog);
+    HWND plugins = PageWith(dialog, IDC_PLUGIN_LIST), list = GetDlgItem(plugins, IDC_PLUGIN_LIST);
+    auto row = [&](const wchar_t *name) {
+        for (int i = 0; i < (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); i++)
+            if (RemoteListText(list, i) == name) return i;
+        return -1;
+    };
+    // Tick the clock and the notes on their check boxes (the rows' left end), then move the notes up.
+    for (const wchar_t *name : {L"NimbraClock", L"NimbraNotes"}) {
+        RECT r = RemoteListRowRect(list, row(name));
+        Tap(r.left + 8, (r.top + r.bottom) / 2);
+    }
+    int notes = row(L"NimbraNotes"), clock = row(L"NimbraClock");
+    ASSERT_TRUE(notes >= 0 && clock >= 0);
+    RECT r = RemoteListRowRect(list, notes);
+    Tap(r.left + 40, (r.top + r.bottom) / 2);
+    for (int i = notes; i > clock; i--) TapControl(plugins, IDC_UP);
+
+    // The soft-key editor: the right key of the Today keys, labelled anew, starting Nimbra.
+    HWND keys = PageWith(dialog, IDC_APPLY_KEY);
+    ShowTab(dialog, 2);
+    SetWindowTextW(GetDlgItem(keys, IDC_KEY_LABEL), L"Xyz");
+    TapControl(keys, IDC_APPLY_KEY);
+    HWND box = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (box = FindWindowW(L"#32770", L"Start")) && IsWindowVisible(box); }, 5000));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
+    TapOk();
+
+    EXPECT_TRUE(PumpUntil([&] { return FileText().find(L"Plugins = 2::NimbraNotes::NimbraClock::\n") == 0; }, 5000))
+        << Narrow(FileText());
+    HWND host = FindWindowExW(window, nullptr, L"NimbraWorker", nullptr);
+    HWND notesItem = nullptr, clockItem = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        notesItem = FindWindowExW(host, nullptr, L"NimbraNotesItem", nullptr);
+        clockItem = FindWindowExW(host, nullptr, L"NimbraClockItem", nullptr);
+        return notesItem && clockItem && WindowPlace(notesItem)[1] < WindowPlace(clockItem)[1];
+    }, 5000)) << "the notes are not hosted above the clock";
+    HWND bar = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, 1) == L"Xyz"; }, 5000));
+    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys");
+    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");
+}
+
+TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreen)
+{
+    Start({L"1::NoSuchItem::", L"Start"});
+    HWND dialog = HoldForDialog();
+    ASSERT_TRUE(dialog);
+    HWND plugins = PageWith(dialog, IDC_STARTUP), button = GetDlgItem(plugins, IDC_STARTUP);
+    TapControl(plugins, IDC_STARTUP);
+    EXPECT_EQ(Text(button), L"Remove from StartUp");
+    PostMessageW(dialog, WM_CLOSE, 0, 0);   // the shortcut stays without OK
+    ASSERT_EQ(RunNimbra(L"quit"), 0u);
+    ASSERT_EQ(nimbra.Wait(10000), 1u);
+
+    WCHAR folder[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, CSIDL_STARTUP, TRUE));
+    const std::wstring shortcut = folder + std::wstring(L"\\Nimbra.exe_.lnk");
+    ASSERT_NE(GetFileAttributesW(shortcut.c_str()), INVALID_FILE_ATTRIBUTES);
+    NimbraProcess shell(L"C:\\nimbra-device\\shell.exe");
+    ASSERT_TRUE(shell.Start(L"today boot"));
+    window = WaitForNimbraWindow(L"Start");
+    DeleteFileW(shortcut.c_str());
+    ASSERT_TRUE(window);
+    HWND today = FindWindowW(L"DesktopExplorerWindow", nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return today && GetForegroundWindow() == today; }, 5000)) << "Nimbra did not start in the background";
+}
+
+}  // namespace
