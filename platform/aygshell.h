@@ -112,6 +112,14 @@ struct SHINITDLGINFO {
 };
 typedef SHINITDLGINFO *PSHINITDLGINFO;
 
+// Called from a dialog's WM_INITDIALOG. With SHIDIM_FLAGS: SHIDIF_EMPTYMENU gives the dialog an
+// empty menu bar (SHCreateMenuBar, SHCMBF_EMPTYBAR); SHIDIF_SIZEDLG or SHIDIF_SIZEDLGFULLSCREEN
+// drops its caption and frame and sizes it, before this returns (its WM_SIZE comes inside the
+// call), full width from the navigation bar's bottom to the menu bar's top (the screen's bottom
+// without one), and again after every rotation once the rotation call has returned;
+// SHIDIF_DONEBUTTON sets WS_EX_CAPTIONOKBTN, for which the navigation bar shows OK (posting
+// WM_COMMAND IDOK); SHIDIF_SIPDOWN is accepted (there is no input panel). FALSE with
+// ERROR_INVALID_PARAMETER for a null record or a handle that is no window.
 BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi);
 
 // ---- File chooser -----------------------------------------------------------------------
@@ -145,8 +153,13 @@ struct OPENFILENAMEEX {
 };
 typedef OPENFILENAMEEX *LPOPENFILENAMEEX;
 
-// Lets the user pick a file into lpstrFile; FALSE when the chooser is cancelled or fails, and
-// the buffer is then left as it was.
+// Lets the user pick a file: TRUE with the chosen path in lpstrFile (nMaxFile characters) and
+// nFileOffset / nFileExtension set; FALSE when the chooser is cancelled or fails (a path longer
+// than the buffer, say), and lpstrFile is then left exactly as it was. lStructSize must be
+// sizeof(OPENFILENAMEEX), else FALSE with ERROR_INVALID_PARAMETER. The desktop shows its own
+// open-file dialog with the same owner, title, filter and initial folder; OFN_SHOW_ALL,
+// dwSortOrder and ExFlags are ignored, and the current directory stays where it was.
+// It works on a thread with multithreaded COM, as the program's is (measured under Wine).
 BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn);
 
 // ---- Images -----------------------------------------------------------------------------

@@ -13,6 +13,10 @@ inline int MenuBarHeight() { return NavigationBarHeight(); }
 // when the window hid the navigation bar with SHFS_HIDETASKBAR) down to its menu bar, or to
 // the screen bottom when it has none.
 void ShellWorkArea(HWND hwnd, RECT *area);
+// SHInitDialog's full-screen sizing: drops the dialog's caption and frame, fits it to its work
+// area at once (it gets WM_SIZE before this returns) and again after every rotation, once the
+// rotation call has returned.
+void FitDialogToWorkArea(HWND dialog);
 
 // ---- Menu bar (menubar.cpp) -------------------------------------------------------------
 // Window property on a window that has a menu bar: the bar's handle.

@@ -12,11 +12,26 @@ BOOL WINAPI SHInitExtraControls(void)
     return InitCommonControlsEx(&icc);
 }
 
-// Not yet: full-screen dialogs come with the settings dialog.
-BOOL WINAPI SHInitDialog(SHINITDLGINFO *)
+// Called from a dialog's WM_INITDIALOG. The device's shell gives the dialog an empty menu bar,
+// fills the screen between the navigation bar and that bar with it, and shows OK for it in the
+// navigation bar. The input panel it lowers does not exist here.
+BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    if (!sidi || !IsWindow(sidi->hDlg)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!(sidi->dwMask & SHIDIM_FLAGS)) return TRUE;
+    HWND dialog = sidi->hDlg;
+    DWORD flags = sidi->dwFlags;
+    if (flags & SHIDIF_DONEBUTTON)   // the navigation bar stand-in (device/) shows OK for this bit
+        SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) | WS_EX_CAPTIONOKBTN);
+    if (flags & SHIDIF_EMPTYMENU) {  // first, so that the dialog's work area ends at the bar
+        SHMENUBARINFO bar = {sizeof bar, dialog, SHCMBF_EMPTYBAR, 0, nullptr, 0, 0, nullptr, 0};
+        if (!SHCreateMenuBar(&bar)) return FALSE;
+    }
+    if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN)) FitDialogToWorkArea(dialog);
+    return TRUE;
 }
 
 // Starts a program or opens a document as the device does: a rooted path names the program's

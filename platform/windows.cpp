@@ -7,6 +7,7 @@
 // Window properties the layer keeps on the program's top-level windows.
 static const WCHAR FULL_SCREEN_PROP[] = L"Nimbra.FullScreen";   // SHFullScreen requests | FULL_SCREEN_SEEN
 static const WCHAR PREVIOUS_PROC_PROP[] = L"Nimbra.PreviousProc"; // window procedure before the rotation hook
+static const WCHAR FITTED_DIALOG_PROP[] = L"Nimbra.FittedDialog"; // SHInitDialog sized it: refit after a rotation
 // Set in FULL_SCREEN_PROP beside the request bits, so that a request of 0 is still remembered.
 constexpr ULONG_PTR FULL_SCREEN_SEEN = 0x80000000u;
 // Class of the system Today screen stand-in (device/): the window the device's desktop is.
@@ -43,16 +44,28 @@ void ShellWorkArea(HWND hwnd, RECT *area)
 // Registered on the first hooked window; 0 until then (and if registering fails).
 static UINT RotatedMessage;
 
+// Fits a window to its work area; a synchronous move, so WM_SIZE arrives before this returns.
+static void FitToWorkArea(HWND hwnd, UINT extraFlags)
+{
+    RECT area;
+    ShellWorkArea(hwnd, &area);
+    SetWindowPos(hwnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | extraFlags);
+}
+
 static LRESULT CALLBACK RotationHookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC previous = (WNDPROC)GetPropW(hwnd, PREVIOUS_PROC_PROP);
     if (!previous) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == RotatedMessage && msg != 0) {
+        // The shell fits the dialogs it sized itself; the rest fit themselves on the notice.
+        if (GetPropW(hwnd, FITTED_DIALOG_PROP)) FitToWorkArea(hwnd, 0);
         SendMessageW(hwnd, WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0);
         return 0;
     }
     if (msg == WM_NCDESTROY) {
         RemovePropW(hwnd, PREVIOUS_PROC_PROP);
+        RemovePropW(hwnd, FITTED_DIALOG_PROP);
         if ((WNDPROC)GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == RotationHookProc)
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)previous);
         return CallWindowProcW(previous, hwnd, msg, wParam, lParam);
@@ -64,7 +77,7 @@ static LRESULT CALLBACK RotationHookProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 static void HookRotation(HWND hwnd)
 {
     if (!RotatedMessage) RotatedMessage = RegisterWindowMessageW(L"Nimbra.Platform.Rotated");
-    if (!RotatedMessage) return;
+    if (!RotatedMessage || GetPropW(hwnd, PREVIOUS_PROC_PROP)) return;
     WNDPROC previous = (WNDPROC)GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
     if (!previous || !SetPropW(hwnd, PREVIOUS_PROC_PROP, (HANDLE)previous)) return;
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)RotationHookProc);
@@ -115,12 +128,21 @@ DWORD SHFullScreenState(HWND hwnd)
 BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO *)
 {
     // After a rotation the shell fits full-screen windows to the new work area.
-    if (wParam != SETTINGCHANGE_RESET || !GetPropW(hwnd, FULL_SCREEN_PROP)) return TRUE;
-    RECT area;
-    ShellWorkArea(hwnd, &area);
-    SetWindowPos(hwnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (wParam == SETTINGCHANGE_RESET && GetPropW(hwnd, FULL_SCREEN_PROP)) FitToWorkArea(hwnd, 0);
     return TRUE;
+}
+
+// ---- Full-screen dialogs ------------------------------------------------------------------
+// The device's shell shows a full-screen dialog without caption or frame (its title is in the
+// navigation bar), fills the work area with it, and fits it again after every rotation.
+// Dialogs are not made through PlatformCreateWindowExW, so this gives them the rotation hook.
+void FitDialogToWorkArea(HWND dialog)
+{
+    SetWindowLongW(dialog, GWL_STYLE, GetWindowLongW(dialog, GWL_STYLE) & ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
+    SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
+    FitToWorkArea(dialog, SWP_FRAMECHANGED);
+    HookRotation(dialog);
+    SetPropW(dialog, FITTED_DIALOG_PROP, (HANDLE)1);
 }
 
 BOOL WINAPI SHHandleWMActivate(HWND, WPARAM, LPARAM, SHACTIVATEINFO *, DWORD)

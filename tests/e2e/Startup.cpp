@@ -17,7 +17,14 @@ void CloseAllInstances()
     }
 }
 
-bool InFront(HWND window, bool front) { return PumpUntil([&] { return (GetForegroundWindow() == window) == front; }, 5000); }
+// The window, or the settings dialog it owns, is (not) the foreground window.
+bool InFront(HWND window, bool front)
+{
+    return PumpUntil([&] {
+        HWND fg = GetForegroundWindow();
+        return (fg && (fg == window || GetWindow(fg, GW_OWNER) == window)) == front;
+    }, 5000);
+}
 
 class Startup : public testing::Test {
 protected:
@@ -48,7 +55,9 @@ TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstanc
         EXPECT_TRUE(InFront(window, front));
         EXPECT_TRUE(first.Running());
     }
-    // "quit" wins over "settings"; the instance's message loop ends with exit code 1.
+    // The settings dialog is open now. "quit" wins over "settings" and closes the screen from
+    // within the dialog; the instance's message loop ends with exit code 1.
+    EXPECT_TRUE(PumpUntil([&] { HWND fg = GetForegroundWindow(); return fg && GetWindow(fg, GW_OWNER) == window; }, 5000));
     EXPECT_EQ(RunNimbra(L"settings quit"), 0u);
     EXPECT_EQ(first.Wait(10000), 1u);
 }

@@ -1,0 +1,36 @@
+#include "support/chooser.h"
+#include <windows.h>
+#include <dlgs.h>
+
+static std::wstring Title, Path;
+static DWORD Armed;   // tick count when armed; the answer gives up five seconds later
+static UINT_PTR Timer;
+static bool Answered;
+
+// Runs inside the chooser's modal loop, or any other one of this thread.
+static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND chooser = FindWindowW(L"#32770", Title.c_str());
+    if (chooser && GetWindowThreadProcessId(chooser, nullptr) == GetCurrentThreadId() && IsWindowVisible(chooser)) {
+        // The file-name box: edt1, or the combo box cmb13 of Explorer-style choosers.
+        if (!Path.empty()) SetDlgItemTextW(chooser, GetDlgItem(chooser, edt1) ? edt1 : cmb13, Path.c_str());
+        PostMessageW(chooser, WM_COMMAND, Path.empty() ? IDCANCEL : IDOK, 0);
+        Answered = true;
+    } else if (GetTickCount() - Armed < 5000) {
+        return;
+    } else if (HWND other = GetActiveWindow()) {   // a modal dialog that is not the chooser
+        WCHAR cls[8] = L"";
+        if (GetClassNameW(other, cls, 8) && !wcscmp(cls, L"#32770")) PostMessageW(other, WM_COMMAND, IDCANCEL, 0);
+    }
+    KillTimer(nullptr, Timer);
+    Timer = 0;
+}
+
+void AnswerFileChooserSoon(const std::wstring &title, const std::wstring &path)
+{
+    KillTimer(nullptr, Timer);
+    Title = title, Path = path, Answered = false, Armed = GetTickCount();
+    Timer = SetTimer(nullptr, 0, 50, Look);
+}
+
+bool FileChooserAnswered() { return Answered; }
