@@ -64,38 +64,66 @@ static long long ReadItemCount(const WCHAR *text)
     return negative ? -value : value;
 }
 
+// How many names a PluginList text asks for, and where they start (after the first "::"):
+// none for a text without "::" or with the count 0. False when that many records could not
+// be allocated: a negative count, or one whose records would not fit a 32-bit size.
+static bool ListedCount(const WCHAR *list, UINT *count, const WCHAR **names)
+{
+    *count = 0, *names = nullptr;
+    const WCHAR *separator = wcsstr(list, L"::");
+    if (!separator) return true;
+    long long wanted = ReadItemCount(list);   // stops at the first ':'
+    if (wanted < 0 || (unsigned long long)wanted * sizeof(HostedItem) > 0xFFFFFFFFULL) return false;
+    // A list of 2047 characters names far fewer than MAX_HOSTED_ITEMS items; a count beyond
+    // that would only allocate and probe empty records.
+    *count = wanted > MAX_HOSTED_ITEMS ? MAX_HOSTED_ITEMS : (UINT)wanted;
+    *names = separator + 2;
+    return true;
+}
+
+// The next name of the names text: each ends at the next "::", so a fragment after the last
+// "::" is never a name. Moves names past it; false when no "::" follows.
+static bool NextListedName(const WCHAR **names, const WCHAR **name, size_t *length)
+{
+    const WCHAR *end = wcsstr(*names, L"::");
+    if (!end) return false;
+    *name = *names, *length = end - *names;
+    *names = end + 2;
+    return true;
+}
+
 bool ParsePluginList(LPCWSTR list)
 {
     WCHAR work[PLUGIN_LIST_CAPACITY];
     CopyText(work, list ? list : L"");
-
-    WCHAR *separator = wcsstr(work, L"::");
-    if (!separator) return true;
-    *separator = 0;
-    long long count = ReadItemCount(work);
+    UINT count;
+    const WCHAR *names, *name;
+    if (!ListedCount(work, &count, &names)) return false;
     if (count == 0) return true;
-    // The block must fit a 32-bit size: a negative or larger count is an allocation failure.
-    if (count < 0 || (unsigned long long)count * sizeof(HostedItem) > 0xFFFFFFFFULL) return false;
-    // A list of 2047 characters names far fewer than MAX_HOSTED_ITEMS items; a count beyond
-    // that would only allocate and probe empty records.
-    if (count > MAX_HOSTED_ITEMS) count = MAX_HOSTED_ITEMS;
 
-    HostedItem *block = (HostedItem *)calloc((size_t)count, sizeof(HostedItem));
+    HostedItem *block = (HostedItem *)calloc(count, sizeof(HostedItem));
     if (!block) return false;
     Items = block;
-    ItemCount = (UINT)count;
+    ItemCount = count;
 
-    WCHAR *name = separator + 2;
-    for (UINT i = 0; i < ItemCount; i++) {
-        WCHAR *end = wcsstr(name, L"::");
-        if (!end) break;
-        size_t length = end - name;
+    size_t length;
+    for (UINT i = 0; i < ItemCount && NextListedName(&names, &name, &length); i++) {
         // A hand-edited name longer than a record holds is not cut: a cut name could be the
         // key of a different item. The record keeps an empty name and gets no window.
         if (length < MAX_ITEMNAME) CopyTextN(Items[i].szName, MAX_ITEMNAME, name, length);
-        name = end + 2;
     }
     return true;
+}
+
+bool IsListedItem(LPCWSTR list, LPCWSTR name)
+{
+    UINT count;
+    const WCHAR *names, *listed;
+    size_t length;
+    if (!ListedCount(list, &count, &names)) return false;
+    for (UINT i = 0; i < count && NextListedName(&names, &listed, &length); i++)
+        if (length == wcslen(name) && wcsncmp(listed, name, length) == 0) return true;
+    return false;
 }
 
 void ReloadItems()

@@ -27,6 +27,9 @@ void ReloadItems();
 // (UnloadAllItems first). False when the record block cannot be allocated: a negative count,
 // or one whose records would not fit a 32-bit size. Counts above MAX_HOSTED_ITEMS are cut to it.
 bool ParsePluginList(LPCWSTR list);
+// Whether the item loader takes an item of this key name from the PluginList text: the name
+// equals one of the names the count asks for (a longer name that contains it does not count).
+bool IsListedItem(LPCWSTR list, LPCWSTR name);
 // Loads item index (registry, DLL, window); answers its window or null.
 HWND LoadItem(UINT index);
 // Destroys every item window, frees every DLL and the record block.
