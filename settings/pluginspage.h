@@ -6,7 +6,7 @@
 INT_PTR CALLBACK PluginsPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 // Writes every row's "Order" to the registry and rebuilds PluginList from the ticked rows.
 void SavePluginSelection(HWND list);
-// Sorts the rows by ascending Order (signed), keeping equal Orders in their order.
+// Sorts the rows by ascending Order, read as a signed number (an insertion sort).
 void SortPluginRows(HWND list);
-// Makes the rows' Orders strictly increasing in steps of at least 2, without moving rows.
+// Makes the rows' Orders rise in steps of at least 2, without moving rows.
 void RenumberOrders(HWND list);

@@ -12,8 +12,6 @@
 #include "settings/settingsfile.h"
 #include <optional>
 
-BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn) { ofn->lpstrFile[0] = L'?'; return FALSE; }   // TEMPORARY: a chooser that writes into the buffer when cancelled
-
 namespace {
 
 const std::wstring ItemsKey = TODAY_ITEMS_KEY, ItemsBackup = ItemsKey + L"KeptByPluginsPageTests";
