@@ -2,6 +2,7 @@
 // gives, their order and ticks, Up and Down, the save on OK, the start-up shortcut and the
 // background buttons. The tests own the Items key: the device's items are moved aside.
 #include "support/dialog.h"
+#include "support/chooser.h"
 #include "app/app.h"
 #include "items/itemhost.h"
 #include "items/items.h"
@@ -190,11 +191,18 @@ TEST_F(PluginsPage_Dialog, StartupShortcutFollowsTheFileAndBackgroundButtonsMark
 
     // The flag is read inside the dialog: applying the settings afterwards redraws and clears it.
     CopyText(AppSettings.Background, L"sky.jpg");
-    std::string dirty;
+    const std::wstring image = ThisProgram();
+    std::string background;
     EXPECT_TRUE(RunSettingsDialog([&](HWND) {
-        for (int button : {IDC_USE_BACKGROUND, IDC_BROWSE}) BackgroundDirty = false, Click(PluginsPage, button), dirty += BackgroundDirty ? "1" : "0";
+        // The check box, then the chooser cancelled and answered.
+        for (const wchar_t *answer : {L"-", L"", image.c_str()}) {
+            BackgroundDirty = false;
+            if (answer[0] != L'-') AnswerFileChooserSoon(L"Select your Background-Image", answer);
+            Click(PluginsPage, answer[0] == L'-' ? IDC_USE_BACKGROUND : IDC_BROWSE);
+            background += (BackgroundDirty ? "1 " : "0 ") + Narrow(AppSettings.Background) + " | ";
+        }
     }, DialogEnd::Close));
-    EXPECT_EQ(dirty + Narrow(AppSettings.Background), "11sky.jpg") << "a cancelled choice marks it too";
+    EXPECT_EQ(background, "1 sky.jpg | 1 sky.jpg | 1 " + Narrow(image) + " | ") << "a cancelled choice marks it too";
 }
 
 }  // namespace
