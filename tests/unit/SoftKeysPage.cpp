@@ -1,6 +1,6 @@
-// The Soft Keys page in the real settings dialog: where each choice of target and side writes,
-// the page after a re-initialisation, what an empty label or path leaves, loading, removing,
-// long texts, the note after a change, and the menu bar after OK.
+// The Soft Keys page in the real settings dialog: what each choice of target and side writes,
+// the page after a re-initialisation, empty and long texts, loading, removing, the note after a
+// change, and the menu bar after OK.
 #include "support/dialog.h"
 #include "app/app.h"
 #include "res/resource.h"
@@ -11,7 +11,7 @@
 namespace {
 
 using Texts = std::vector<std::wstring>;
-const std::wstring KEYS = L"Software\\Microsoft\\Today\\Keys", MANILA = L"Software\\HTC\\Manila", TITLE = L"Keys Test";
+const std::wstring KEYS = L"Software\\Microsoft\\Today\\Keys", RIGHT = KEYS + L"\\113", MANILA = L"Software\\HTC\\Manila";
 HWND BoxOwner;   // the owner of the first window activated after a press
 
 // A value's text, or "-" when there is none.
@@ -21,28 +21,19 @@ std::wstring Value(HKEY root, const std::wstring &key, const WCHAR *name)
     return SUCCEEDED(RegistryGetString(root, key.c_str(), name, text, 1024)) ? text : L"-";
 }
 
-bool KeyExists(const std::wstring &key)
+Texts Edits()
 {
-    HKEY opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    return RegCloseKey(opened), true;
+    WCHAR label[1024], path[1024];
+    GetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label, 1024), GetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path, 1024);
+    return {label, path};
 }
 
-std::wstring Text(int id)
+// Fills the edits when given texts and presses a button; answers the caption of the note it
+// showed, or "-" for none.
+std::wstring Press(int id, const std::wstring &label = L"?", const std::wstring &path = L"?")
 {
-    WCHAR text[1024] = L"";
-    GetDlgItemTextW(SoftKeysPage, id, text, 1024);
-    return text;
-}
-
-void Put(const std::wstring &label, const std::wstring &path)
-{
-    SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label.c_str()), SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path.c_str());
-}
-
-// Presses a button of the page; answers the caption of the note it showed, or "-" for none.
-std::wstring Press(int id)
-{
+    if (label != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label.c_str());
+    if (path != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path.c_str());
     std::wstring caption = L"-", text;
     BoxOwner = nullptr;
     HHOOK hook = SetWindowsHookExW(WH_CBT, [](int code, WPARAM window, LPARAM lParam) -> LRESULT {
@@ -60,98 +51,65 @@ std::wstring Press(int id)
     return caption;
 }
 
-class SoftKeysPage_Dialog : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        // The tests own the soft-key keys; the page opens without them.
-        MoveRegTree(HKEY_CURRENT_USER, KEYS, KEYS + L"Saved"), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA, MANILA + L"Saved");
-        AppSettings = Settings{L"Keys Test", L"", L"", 0, 0, 0};
-        SoftKeysEdited = false;
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
-    }
-    void TearDown() override
-    {
-        DestroyWindow(MainWindow);
-        PumpMessages();   // the window's quit message would end the next test's dialog at once
-        MoveRegTree(HKEY_CURRENT_USER, KEYS + L"Saved", KEYS), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA + L"Saved", MANILA);
-    }
-};
-
-TEST_F(SoftKeysPage_Dialog, EachChoiceWritesItsPlaceAReInitShowsTheChoiceActedOnAndOkRelabelsTheMenuBar)
+TEST(SoftKeysPage, WritesWhereTheChoiceSaysAndOkRelabelsTheMenuBar)
 {
+    // The test owns the keys, and the page opens without them.
+    MoveRegTree(HKEY_CURRENT_USER, KEYS, KEYS + L"Saved"), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA, MANILA + L"Saved");
+    const std::wstring saved = QuotedExePath, quoted = L"\"C:\\" + std::wstring(256, L'p') + L"\"", label(259, L'L');
+    CopyText(QuotedExePath, quoted.c_str());   // 261 characters, the longest there is
+    AppSettings = Settings{L"Keys Test", L"", L"", 0, 0, 0};
+    SoftKeysEdited = false;
+    ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
     struct Row { std::vector<int> clicks; HKEY root; std::wstring key; const WCHAR *label, *program; } rows[] = {
-        {{}, HKEY_CURRENT_USER, KEYS + L"\\113", nullptr, L"Open"},
         {{IDC_LEFT_KEY}, HKEY_CURRENT_USER, KEYS + L"\\112", nullptr, L"Open"},
-        {{IDC_MANILA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeRSKText", L"HomeRSKPath"},   // a missing key is made
+        {{IDC_MANILA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeRSKText", L"HomeRSKPath"},
         {{IDC_LEFT_KEY, IDC_MANILA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeLSKText", L"HomeLSKPath"},
         {{IDC_NIMBRA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeRSKText", L"HomeRSKPath"},   // neither box ticked
-        {{IDC_MANILA, IDC_NIMBRA}, HKEY_CURRENT_USER, KEYS + L"\\113", nullptr, L"Open"},
+        {{IDC_MANILA, IDC_NIMBRA}, HKEY_CURRENT_USER, RIGHT, nullptr, L"Open"},
     };
-    ASSERT_TRUE(RunSettingsDialog([&](HWND) {
-        EXPECT_EQ((std::vector<bool>{KeyExists(KEYS + L"\\112"), KeyExists(KEYS + L"\\113")}), (std::vector<bool>{true, true}));
+    EXPECT_TRUE(RunSettingsDialog([&](HWND) {
+        EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, (KEYS + L"\\112").c_str()), ERROR_SUCCESS) << "the page made the key";
+        DeleteRegTree(HKEY_CURRENT_USER, KEYS);   // behind the open page's back
+        auto stored = [] { return Texts{Value(HKEY_CURRENT_USER, RIGHT, nullptr), Value(HKEY_CURRENT_USER, RIGHT, L"Open")}; };
+        EXPECT_EQ(Press(IDC_APPLY_KEY, L"", L"\\a.exe"), L"-");
+        EXPECT_EQ(Press(IDC_APPLY_KEY, L"Lbl", L""), L"-");
+        EXPECT_EQ(stored(), Texts({L"Lbl", L"-"})) << "an empty label writes nothing, an empty path only the label";
+        EXPECT_FALSE(SoftKeysEdited);
+        Press(IDC_LOAD_KEY, L"old", L"old");
+        EXPECT_EQ(Edits(), Texts({L"Lbl", L""}));
+        SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);
+        EXPECT_EQ(Press(IDC_APPLY_KEY, label), L"Keys Test");
+        Press(IDC_LOAD_KEY, L"", L"");
+        EXPECT_EQ(Edits(), Texts({label, quoted}));
+        Press(IDC_APPLY_KEY, L"Lbl", std::wstring(400, L't'));
+        EXPECT_EQ(stored(), Texts({L"Lbl", std::wstring(quoted.size(), L't')})) << "cut to the longest path the page gives";
+        SoftKeysEdited = false;
+        EXPECT_EQ(Press(IDC_REMOVE_KEY), L"Keys Test");
+        Press(IDC_LOAD_KEY);
+        EXPECT_EQ((Texts{stored()[0], stored()[1], Edits()[0], Edits()[1]}), Texts({L"-", L"-", L"", L""}));
+        EXPECT_TRUE(SoftKeysEdited);
+        Click(SoftKeysPage, IDC_MANILA);
+        EXPECT_EQ(Press(IDC_REMOVE_KEY), L"Keys Test") << "without Manila's key";
         for (size_t i = 0; i < std::size(rows); i++) {
-            const Row &row = rows[i];
             SCOPED_TRACE(i);
-            if (i) SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);   // as after a rotation
+            SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);   // as after a rotation
             std::wstring shown;
             for (int id : {IDC_LEFT_KEY, IDC_RIGHT_KEY, IDC_NIMBRA, IDC_MANILA}) shown += IsDlgButtonChecked(SoftKeysPage, id) ? L'x' : L'.';
-            EXPECT_EQ((Texts{shown, Text(IDC_KEY_LABEL), Text(IDC_KEY_PATH)}), (Texts{L".xx.", L"Today", QuotedExePath}));
-            for (int id : row.clicks) Click(SoftKeysPage, id);
+            EXPECT_EQ((Texts{shown, Edits()[0], Edits()[1]}), (Texts{L".xx.", L"Today", quoted}));
+            for (int id : rows[i].clicks) Click(SoftKeysPage, id);
             EXPECT_FALSE(IsDlgButtonChecked(SoftKeysPage, IDC_NIMBRA) && IsDlgButtonChecked(SoftKeysPage, IDC_MANILA));
-            Texts written = {i + 1 < std::size(rows) ? L"Key" + std::to_wstring(i) : L"Xyz", L"\\p" + std::to_wstring(i) + L".exe"};
-            Put(written[0], written[1]);
-            EXPECT_EQ(Press(IDC_APPLY_KEY), TITLE);
-            EXPECT_EQ((Texts{Value(row.root, row.key, row.label), Value(row.root, row.key, row.program)}), written);
+            Texts written = {i + 1 < std::size(rows) ? L"Key" + std::to_wstring(i) : L"Xyz", L"\\p" + std::to_wstring(i)};
+            EXPECT_EQ(Press(IDC_APPLY_KEY, written[0], written[1]), L"Keys Test");
+            EXPECT_EQ((Texts{Value(rows[i].root, rows[i].key, rows[i].label), Value(rows[i].root, rows[i].key, rows[i].program)}), written);
         }
     }, DialogEnd::Ok));
-    WCHAR label[32] = L"";
-    SendMessageW(MenuBar, TB_GETBUTTONTEXTW, IDM_RIGHTKEY, (LPARAM)label);
-    EXPECT_EQ(std::wstring(label), L"Xyz");
-}
-
-TEST_F(SoftKeysPage_Dialog, ApplyWantsLabelAndPathLoadAndRemoveFollowTheRegistryAndLongTextsStayWhole)
-{
-    // 261 and 259 characters: the longest QuotedExePath and the longest label.
-    const std::wstring quoted = L"\"C:\\" + std::wstring(256, L'p') + L"\"", long_label(259, L'L'), typed(400, L't');
-    const std::wstring saved = QuotedExePath;
-    CopyText(QuotedExePath, quoted.c_str());
-    auto stored = [] { return Texts{Value(HKEY_CURRENT_USER, KEYS + L"\\113", nullptr), Value(HKEY_CURRENT_USER, KEYS + L"\\113", L"Open")}; };
-    auto edits = [] { return Texts{Text(IDC_KEY_LABEL), Text(IDC_KEY_PATH)}; };
-    ASSERT_TRUE(RunSettingsDialog([&](HWND) {
-        DeleteRegTree(HKEY_CURRENT_USER, KEYS);   // behind the open page's back
-        Put(L"", L"\\a.exe");
-        EXPECT_EQ(Press(IDC_APPLY_KEY), L"-");
-        EXPECT_EQ(stored(), Texts({L"-", L"-"}));
-        Put(L"Lbl", L"");
-        EXPECT_EQ(Press(IDC_APPLY_KEY), L"-");
-        EXPECT_EQ(stored(), Texts({L"Lbl", L"-"}));
-        EXPECT_FALSE(SoftKeysEdited);
-        Put(L"old", L"old");
-        Press(IDC_LOAD_KEY);
-        EXPECT_EQ(edits(), Texts({L"Lbl", L""}));
-
-        SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);
-        SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, long_label.c_str());
-        EXPECT_EQ(Press(IDC_APPLY_KEY), TITLE);
-        EXPECT_TRUE(SoftKeysEdited);
-        Put(L"", L"");
-        Press(IDC_LOAD_KEY);
-        EXPECT_EQ(edits(), Texts({long_label, quoted}));
-        Put(L"Lbl", typed);
-        Press(IDC_APPLY_KEY);
-        EXPECT_EQ(stored(), Texts({L"Lbl", typed.substr(0, quoted.size())})) << "cut to the longest path the page gives";
-
-        SoftKeysEdited = false;
-        EXPECT_EQ(Press(IDC_REMOVE_KEY), TITLE);
-        EXPECT_TRUE(SoftKeysEdited);
-        Press(IDC_LOAD_KEY);
-        EXPECT_EQ(edits(), Texts({L"", L""}));
-        EXPECT_TRUE(KeyExists(KEYS + L"\\113"));
-        Click(SoftKeysPage, IDC_MANILA);
-        EXPECT_EQ(Press(IDC_REMOVE_KEY), TITLE) << "without Manila's key";
-    }, DialogEnd::Close));
+    WCHAR right[32] = L"";
+    SendMessageW(MenuBar, TB_GETBUTTONTEXTW, IDM_RIGHTKEY, (LPARAM)right);
+    EXPECT_EQ(std::wstring(right), L"Xyz") << "OK rebuilds the menu bar with the label applied";
+    DestroyWindow(MainWindow);
+    PumpMessages();   // the window's quit message would end the next dialog at once
     CopyText(QuotedExePath, saved.c_str());
+    MoveRegTree(HKEY_CURRENT_USER, KEYS + L"Saved", KEYS), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA + L"Saved", MANILA);
 }
 
 }  // namespace
