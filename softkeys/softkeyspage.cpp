@@ -51,7 +51,7 @@ void EnsureSubkey(HKEY root, LPCWSTR key, LPCWSTR name)
     if (RegOpenKeyExW(root, key, 0, 0, &parent) != ERROR_SUCCESS) return;
     DWORD disposition = 0;
     if (RegCreateKeyExW(parent, name, 0, nullptr, 0, 0, nullptr, &subkey, &disposition) == ERROR_SUCCESS) {
-        // Flushing is slow on the device's store: only a key that did not exist needs it.
+        // A key that existed is in the store already: only a new one is written out.
         if (disposition == REG_CREATED_NEW_KEY) RegFlushKey(subkey);
         RegCloseKey(subkey);
     }
@@ -79,7 +79,8 @@ static void ReportEdited(HWND page)
     MessageBoxW(page, SOFT_RESET_NOTE, AppSettings.Title, MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
-// A label without a program is written all the same, but counts as no change yet.
+// A label without a program is written all the same, but counts as no change yet. The string
+// writer makes a missing key (Manila's, say); the page itself makes none.
 static void ApplyKey(HWND page)
 {
     const SoftKeyPlace &place = SoftKeyLocation(page);
