@@ -1,0 +1,126 @@
+// The Soft Keys page in the real settings dialog: what each choice of target and side writes,
+// the page after a re-initialisation, empty and long texts, loading, removing, the note after a
+// change, and the menu bar after OK.
+#include "support/dialog.h"
+#include "app/app.h"
+#include "res/resource.h"
+#include "settings/settingsdialog.h"
+#include "settings/settingsfile.h"
+#include "softkeys/softkeys.h"
+#if __has_include("support/chooser.h")   // the platform's chooser answer comes with its branch
+#include "support/chooser.h"
+#define ANSWERS_CHOOSER 1
+#endif
+
+namespace {
+
+using Texts = std::vector<std::wstring>;
+const std::wstring KEYS = L"Software\\Microsoft\\Today\\Keys", RIGHT = KEYS + L"\\113", MANILA = L"Software\\HTC\\Manila";
+HWND BoxOwner;   // the owner of the first window activated after a press
+
+// A value's text, or "-" when there is none.
+std::wstring Value(HKEY root, const std::wstring &key, const WCHAR *name)
+{
+    WCHAR text[1024];
+    return SUCCEEDED(RegistryGetString(root, key.c_str(), name, text, 1024)) ? text : L"-";
+}
+
+Texts Edits()
+{
+    WCHAR label[1024], path[1024];
+    GetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label, 1024), GetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path, 1024);
+    return {label, path};
+}
+
+// Fills the edits when given texts and presses a button; answers the caption of the note it
+// showed, or "-" for none.
+std::wstring Press(int id, const std::wstring &label = L"?", const std::wstring &path = L"?")
+{
+    if (label != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label.c_str());
+    if (path != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path.c_str());
+    std::wstring caption = L"-", text;
+    BoxOwner = nullptr;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, [](int code, WPARAM window, LPARAM lParam) -> LRESULT {
+        if (code == HCBT_ACTIVATE && !BoxOwner) BoxOwner = GetWindow((HWND)window, GW_OWNER);
+        return CallNextHookEx(nullptr, code, window, lParam);
+    }, nullptr, GetCurrentThreadId());
+    AnswerNextMessageBox(&caption, &text);
+    Click(SoftKeysPage, id);
+    MessageBoxAnswered(0);
+    UnhookWindowsHookEx(hook);
+    if (caption != L"-") {   // a box given a child as its owner belongs to the child's dialog
+        EXPECT_EQ(text, L"If the setting is not applied, then please do a soft-reset!");
+        EXPECT_EQ(BoxOwner, GetAncestor(SoftKeysPage, GA_ROOT));
+    }
+    return caption;
+}
+
+TEST(SoftKeysPage, WritesWhereTheChoiceSaysAndOkRelabelsTheMenuBar)
+{
+    // The test owns the keys, and the page opens without them.
+    MoveRegTree(HKEY_CURRENT_USER, KEYS, KEYS + L"Saved"), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA, MANILA + L"Saved");
+    const std::wstring saved = QuotedExePath, quoted = L"\"C:\\" + std::wstring(256, L'p') + L"\"", label(259, L'L');
+    CopyText(QuotedExePath, quoted.c_str());   // 261 characters, the longest there is
+    AppSettings = Settings{L"Keys Test", L"", L"", 0, 0, 0};
+    SoftKeysEdited = false;
+    ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
+    struct Row { std::vector<int> clicks; HKEY root; std::wstring key; const WCHAR *label, *program; } rows[] = {
+        {{IDC_LEFT_KEY}, HKEY_CURRENT_USER, KEYS + L"\\112", nullptr, L"Open"},
+        {{IDC_MANILA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeRSKText", L"HomeRSKPath"},
+        {{IDC_LEFT_KEY, IDC_MANILA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeLSKText", L"HomeLSKPath"},
+        {{IDC_NIMBRA}, HKEY_LOCAL_MACHINE, MANILA, L"HomeRSKText", L"HomeRSKPath"},   // neither box ticked
+        {{IDC_MANILA, IDC_NIMBRA}, HKEY_CURRENT_USER, RIGHT, nullptr, L"Open"},
+    };
+    EXPECT_TRUE(RunSettingsDialog([&](HWND) {
+        EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, (KEYS + L"\\112").c_str()), ERROR_SUCCESS) << "the page made the key";
+        DeleteRegTree(HKEY_CURRENT_USER, KEYS);   // behind the open page's back
+        auto stored = [] { return Texts{Value(HKEY_CURRENT_USER, RIGHT, nullptr), Value(HKEY_CURRENT_USER, RIGHT, L"Open")}; };
+        EXPECT_EQ(Press(IDC_APPLY_KEY, L"", L"\\a.exe"), L"-");
+        EXPECT_EQ(Press(IDC_APPLY_KEY, L"Lbl", L""), L"-");
+        EXPECT_EQ(stored(), Texts({L"Lbl", L"-"})) << "an empty label writes nothing, an empty path only the label";
+        EXPECT_FALSE(SoftKeysEdited);
+        Press(IDC_LOAD_KEY, L"old", L"old");
+        EXPECT_EQ(Edits(), Texts({L"Lbl", L""}));
+        SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);
+        EXPECT_EQ(Press(IDC_APPLY_KEY, label), L"Keys Test");
+        Press(IDC_LOAD_KEY, L"", L"");
+        EXPECT_EQ(Edits(), Texts({label, quoted}));
+        Press(IDC_APPLY_KEY, L"Lbl", std::wstring(400, L't'));
+        EXPECT_EQ(stored(), Texts({L"Lbl", std::wstring(quoted.size(), L't')})) << "cut to the longest path the page gives";
+        SoftKeysEdited = false;
+        EXPECT_EQ(Press(IDC_REMOVE_KEY), L"Keys Test");
+        Press(IDC_LOAD_KEY);
+        EXPECT_EQ((Texts{stored()[0], stored()[1], Edits()[0], Edits()[1]}), Texts({L"-", L"-", L"", L""}));
+        EXPECT_TRUE(SoftKeysEdited);
+        Click(SoftKeysPage, IDC_MANILA);
+        EXPECT_EQ(Press(IDC_REMOVE_KEY), L"Keys Test") << "without Manila's key";
+#ifdef ANSWERS_CHOOSER
+        for (const std::wstring &pick : {ThisProgram(), std::wstring()}) {   // a pick, then a cancel
+            AnswerFileChooserSoon(L"Select a Program", pick);
+            SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, L"old"), Click(SoftKeysPage, IDC_CHOOSE_PROGRAM);
+            EXPECT_EQ(Edits()[1] + (FileChooserAnswered() ? L"" : L" unanswered"), pick.empty() ? L"old" : pick);
+        }
+#endif
+        for (size_t i = 0; i < std::size(rows); i++) {
+            SCOPED_TRACE(i);
+            SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);   // as after a rotation
+            std::wstring shown;
+            for (int id : {IDC_LEFT_KEY, IDC_RIGHT_KEY, IDC_NIMBRA, IDC_MANILA}) shown += IsDlgButtonChecked(SoftKeysPage, id) ? L'x' : L'.';
+            EXPECT_EQ((Texts{shown, Edits()[0], Edits()[1]}), (Texts{L".xx.", L"Today", quoted}));
+            for (int id : rows[i].clicks) Click(SoftKeysPage, id);
+            EXPECT_FALSE(IsDlgButtonChecked(SoftKeysPage, IDC_NIMBRA) && IsDlgButtonChecked(SoftKeysPage, IDC_MANILA));
+            Texts written = {i + 1 < std::size(rows) ? L"Key" + std::to_wstring(i) : L"Xyz", L"\\p" + std::to_wstring(i)};
+            EXPECT_EQ(Press(IDC_APPLY_KEY, written[0], written[1]), L"Keys Test");
+            EXPECT_EQ((Texts{Value(rows[i].root, rows[i].key, rows[i].label), Value(rows[i].root, rows[i].key, rows[i].program)}), written);
+        }
+    }, DialogEnd::Ok));
+    WCHAR right[32] = L"";
+    SendMessageW(MenuBar, TB_GETBUTTONTEXTW, IDM_RIGHTKEY, (LPARAM)right);
+    EXPECT_EQ(std::wstring(right), L"Xyz") << "OK rebuilds the menu bar with the label applied";
+    DestroyWindow(MainWindow);
+    PumpMessages();   // the window's quit message would end the next dialog at once
+    CopyText(QuotedExePath, saved.c_str());
+    MoveRegTree(HKEY_CURRENT_USER, KEYS + L"Saved", KEYS), MoveRegTree(HKEY_LOCAL_MACHINE, MANILA + L"Saved", MANILA);
+}
+
+}  // namespace
