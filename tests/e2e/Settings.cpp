@@ -104,7 +104,7 @@ protected:
 TEST_F(Settings, AHoldOpensTheDialogOkSavesTheMenuBarSettingAndOtherClosesSaveNothing)
 {
     Start({L"1::NoSuchItem::", L"Start"});
-    ASSERT_TRUE(MenuBarOf(window));
+    ASSERT_TRUE(PumpUntil([&] { return MenuBarOf(window) != nullptr; }, 5000));
     // Switched off, then on again: the screen grows over the bar's band, then gives it back.
     for (bool disable : {true, false}) {
         SCOPED_TRACE(disable ? "disable" : "enable");
@@ -189,7 +189,7 @@ TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreen)
     ASSERT_TRUE(dialog);
     HWND plugins = PageWith(dialog, IDC_STARTUP), button = GetDlgItem(plugins, IDC_STARTUP);
     TapControl(plugins, IDC_STARTUP);
-    EXPECT_EQ(Text(button), L"Remove from StartUp");
+    EXPECT_TRUE(PumpUntil([&] { return Text(button) == L"Remove from StartUp"; }, 5000)) << Narrow(Text(button));
     PostMessageW(dialog, WM_CLOSE, 0, 0);   // the shortcut stays without OK
     ASSERT_EQ(RunNimbra(L"quit"), 0u);
     ASSERT_EQ(nimbra.Wait(10000), 1u);

@@ -16,6 +16,9 @@ void Tap(int x, int y)
 void Hold(int x, int y, DWORD ms)
 {
     MovePointerTo(x, y);
+    // The window under the pointer sees it arrive first: a move it sees during the hold would
+    // end the hold.
+    PumpFor(300);
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     PumpFor(ms);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
