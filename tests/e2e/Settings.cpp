@@ -85,11 +85,15 @@ protected:
         POINT p = Centre(GetDlgItem(page, id));
         Tap(p.x, p.y);
     }
-    // The navigation bar's OK, at its right end.
-    void TapOk()
+    // The navigation bar's OK for the dialog, at the bar's right end. The bar follows the
+    // foreground window a few times a second: the tap waits until it shows the dialog's title.
+    void TapOk(HWND dialog)
     {
-        std::array<LONG, 4> bar = WindowPlace(FindWindowW(L"NimbraNavigationBar", nullptr));
-        Tap(bar[2] - (bar[3] - bar[1]) / 2, (bar[1] + bar[3]) / 2);
+        HWND bar = FindWindowW(L"NimbraNavigationBar", nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog && Text(bar) == Text(dialog); }, 5000));
+        PumpFor(300);
+        std::array<LONG, 4> r = WindowPlace(bar);
+        Tap(r[2] - (r[3] - r[1]) / 2, (r[1] + r[3]) / 2);
     }
     // The visible menu bar of the screen, or null.
     HWND MenuBarOf(HWND owner)
@@ -114,7 +118,7 @@ TEST_F(Settings, AHoldOpensTheDialogOkSavesTheMenuBarSettingAndOtherClosesSaveNo
         ShowTab(dialog, 1);
         TapControl(page, IDC_NO_COMMAND_BAR);
         SetWindowTextW(GetDlgItem(page, IDC_TITLE), disable ? L"Renamed" : L"Start");
-        TapOk();
+        TapOk(dialog);
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }, 5000));
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(window)[3] == (disable ? height : height - 26); }, 5000));
         EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
@@ -165,7 +169,7 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
     EXPECT_TRUE(PumpUntil([&] { return (box = FindWindowW(L"#32770", L"Start")) && IsWindowVisible(box); }, 5000));
     PressKey(VK_RETURN);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
-    TapOk();
+    TapOk(dialog);
 
     EXPECT_TRUE(PumpUntil([&] { return FileText().find(L"Plugins = 2::NimbraNotes::NimbraClock::\n") == 0; }, 5000))
         << Narrow(FileText());
