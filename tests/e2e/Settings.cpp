@@ -181,7 +181,7 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
         return notesItem && clockItem && WindowPlace(notesItem)[1] < WindowPlace(clockItem)[1];
     }, 5000)) << "the notes are not hosted above the clock";
     HWND bar = nullptr;
-    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, 1) == L"Xyz"; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, IDM_RIGHTKEY) == L"Xyz"; }, 5000));
     DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys");
     MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");
 }

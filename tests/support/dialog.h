@@ -1,8 +1,18 @@
-// The settings dialog as the tests drive it. MainWindow runs the dialog modally inside
-// HM_SHOWSETTINGS, so a test's actions run from a thread timer that the dialog's own message
-// loop dispatches; message boxes the dialog shows are answered the same way.
+// The screen and its settings dialog as the tests drive them. MainWindow runs the dialog modally
+// inside HM_SHOWSETTINGS, so a test's actions run from a thread timer that the dialog's own
+// message loop dispatches.
 #pragma once
 #include "support/testing.h"
+#include "settings/settingsfile.h"
+
+// MainWindow as start-up makes it, with the given settings (the strip metrics and the colours
+// computed from them); at the end the window goes and the settings are as they were.
+class ScreenTest : public testing::Test {
+protected:
+    const Settings SavedSettings = AppSettings;
+    static void OpenScreen(const Settings &settings);
+    void TearDown() override;
+};
 
 enum class DialogEnd { Ok, Close, ByAction };
 
@@ -15,8 +25,10 @@ bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd en
 HWND OpenSettingsDialog();
 // Presses a push button or clicks a check box of a page as a tap would (BM_CLICK).
 void Click(HWND page, int id);
-// Answers the next message box of this thread with OK once it shows; its caption and text go to
-// caption and text. Pump or run the modal call that shows it after arming. Answers false when no
-// box showed within timeoutMs (the wait pumps messages).
+// Runs act and answers the message boxes it showed on this thread, each answered with OK as
+// soon as it was activated.
+struct ShownBox { std::wstring caption, text; HWND owner; };
+std::vector<ShownBox> BoxesShownBy(const std::function<void()> &act);
+// TEMPORARY
 void AnswerNextMessageBox(std::wstring *caption, std::wstring *text);
 bool MessageBoxAnswered(DWORD timeoutMs);

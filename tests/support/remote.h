@@ -8,7 +8,7 @@
 std::wstring RemoteListText(HWND list, int row);
 // A list view row's rectangle in screen coordinates (LVIR_BOUNDS).
 RECT RemoteListRowRect(HWND list, int row);
-// The text of a toolbar button (the menu bar's soft keys).
-std::wstring RemoteButtonText(HWND toolbar, int index);
+// The text of a toolbar button by its command (the menu bar's soft keys).
+std::wstring RemoteButtonText(HWND toolbar, int command);
 // The centre of a window on the screen.
 POINT Centre(HWND window);

@@ -42,6 +42,13 @@ std::array<LONG, 4> WindowPlace(HWND window)
     return {r.left, r.top, r.right, r.bottom};
 }
 
+bool Rotate(DWORD width, DWORD height)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof mode, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT, mode.dmPelsWidth = width, mode.dmPelsHeight = height;
+    return ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
+}
+
 std::wstring ThisProgram()
 {
     WCHAR path[MAX_PATH];
@@ -60,6 +67,12 @@ bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
 {
     std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
     return file.write((const char *)data, (std::streamsize)size) && file.flush();
+}
+
+std::wstring FileText(const std::wstring &path)
+{
+    std::vector<unsigned char> b = ReadFileBytes(path);
+    return b.size() > 2 ? std::wstring((const wchar_t *)(b.data() + 2), (b.size() - 2) / 2) : L"";
 }
 
 std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to)

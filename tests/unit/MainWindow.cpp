@@ -1,60 +1,27 @@
-// MainWindow driven in-process with real messages: its place and ItemHost, activation and the
-// height poll, painting from the background, settings changes and rotation, the OK button,
-// the apply sequence after the settings dialog, and destruction.
+// MainWindow driven in-process with real messages: its place, activation and the height poll,
+// the OK button, settings changes and rotation, the apply sequence after the settings dialog,
+// and destruction.
 #include "support/dialog.h"
-#include "app/app.h"
-#include "app/mainwindow.h"
 #include "items/itemhost.h"
-#include "items/items.h"
 #include "items/navigation.h"
 #include "look/background.h"
 #include "look/theme.h"
-#include "settings/settingsfile.h"
 
 namespace {
 
 // Whether a timer of this id runs on the window; it keeps running afterwards.
 bool TimerRuns(HWND window, UINT_PTR id) { return KillTimer(window, id) && SetTimer(window, id, REFRESH_INTERVAL, nullptr); }
 
-bool Rotate(DWORD width, DWORD height)
-{
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode), mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT, mode.dmPelsWidth = width, mode.dmPelsHeight = height;
-    return ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
-}
-
-class MainWindow_Screen : public testing::Test {
+// The screen without a menu bar (SoftKeys.cpp tests it with one).
+class MainWindow_Screen : public ScreenTest {
 protected:
-    void SetUp() override
-    {
-        // The screen without a menu bar (SoftKeys.cpp tests it with one).
-        AppSettings = Settings{L"Nimbra Test Screen", L"", L"", 0, 1, 0};
-        LoadedImagePath[0] = 0;
-        LoadThemeColors();
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
-        PumpMessages();
-    }
-    void TearDown() override
-    {
-        if (IsWindow(MainWindow)) DestroyWindow(MainWindow);
-        MainWindow = ItemHost = nullptr;
-        FreeBackgroundBitmap();
-        PumpMessages();
-    }
+    void SetUp() override { OpenScreen({L"Nimbra Test Screen", L"", L"", 0, 1, 0}); }
 };
 
-TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWithItemHost)
+TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWhoseOkBringsTheTodayScreenForward)
 {
     EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
     EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) << "the navigation bar shows OK for it";
-    EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 240, 320}));
-    // A resize lays the host out to the new client area.
-    MoveWindow(MainWindow, 0, 26, 200, 150, TRUE);
-    EXPECT_EQ(WindowPlace(ItemHost), (std::array<LONG, 4>{0, 26, 200, 176}));
-}
-
-TEST_F(MainWindow_Screen, ActivationRunsThePollAndOkBringsTheTodayScreenForward)
-{
     SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
     SendMessageW(MainWindow, WM_ACTIVATE, WA_CLICKACTIVE, 0);
     EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER)) << "a tap does not start the poll";
@@ -113,11 +80,10 @@ TEST_F(MainWindow_Screen, RotationResizesTheScreenAndShowsTheWatermarkForTheNewS
     bool rotated = PumpUntil([] { return WindowPlace(MainWindow) == std::array<LONG, 4>{0, 26, 320, 240}; }, 5000);
     bool reloaded = PumpUntil([] { return wcsstr(LoadedImagePath, L"_320_240.") != nullptr; }, 3000);
     std::array<LONG, 4> host = WindowPlace(ItemHost);
-    bool restored = Rotate(240, 320);
+    ASSERT_TRUE(Rotate(240, 320));
     EXPECT_TRUE(rotated) << "the window did not follow the rotation";
     EXPECT_TRUE(reloaded) << Narrow(LoadedImagePath);
     EXPECT_EQ(host, (std::array<LONG, 4>{0, 26, 320, 240}));
-    ASSERT_TRUE(restored);
     EXPECT_TRUE(PumpUntil([] { return WindowPlace(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
 }
 
