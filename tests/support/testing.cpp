@@ -42,6 +42,13 @@ std::array<LONG, 4> WindowPlace(HWND window)
     return {r.left, r.top, r.right, r.bottom};
 }
 
+std::wstring WindowText(HWND window)
+{
+    WCHAR text[1024] = L"";
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
 bool Rotate(DWORD width, DWORD height)
 {
     DEVMODEW mode = {};
