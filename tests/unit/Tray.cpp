@@ -1,65 +1,36 @@
 // The notification icon strip in-process: HM_NOTIFYICON's results and codes, the table, the
 // strip's coming and going, its geometry per screen profile, and taps.
-#include "support/testing.h"
-#include "app/app.h"
-#include "items/itemhost.h"
+#include "support/dialog.h"
 #include "items/navigation.h"
 #include "items/notifyicon.h"
-#include "look/background.h"
 #include "look/scale.h"
 #include "look/theme.h"
-#include "settings/settingsfile.h"
 #include "tray/tray.h"
-#include <vector>
 
 namespace {
 
-// An icon of one colour, side 16.
-HICON SolidIcon(COLORREF c)
-{
-    return NimbraIconFromPixels(std::vector<DWORD>(256, 0xFF000000 | RGB(GetBValue(c), GetGValue(c), GetRValue(c))).data(), 16, 16);
-}
-
-class Tray : public testing::Test {
+class Tray : public ScreenTest {
 public:
     HWND Owner = nullptr;
-    std::vector<HICON> Icons;
+    std::vector<HICON> Icons;   // red, green, blue
 
     void SetUp() override
     {
-        CopyText(AppSettings.Title, L"Nimbra Tray Test");
-        AppSettings.PluginList[0] = 0;
-        AppSettings.DisableCommandBar = 1;
-        ComputeTrayMetrics();
-        LoadedImagePath[0] = 0;
-        LoadThemeColors();
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
+        OpenScreen({L"Nimbra Tray Test", L"", L"", 0, 1, 0});
         Owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        for (COLORREF c : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)}) Icons.push_back(SolidIcon(c));
+        for (DWORD argb : {0xFFFF0000, 0xFF00FF00, 0xFF0000FF}) Icons.push_back(NimbraIconFromPixels(std::vector<DWORD>(256, argb).data(), 16, 16));
         SelectedIcon = -1;
-        PumpMessages();
     }
     void TearDown() override
     {
-        DestroyWindow(MainWindow);
-        FreeBackgroundBitmap();
+        ScreenTest::TearDown();
         DestroyWindow(Owner);
         for (HICON icon : Icons) DestroyIcon(icon);
-        AppSettings.BigTray = 0;
-        ComputeTrayMetrics();
-        PumpMessages();
     }
 
     NIMBRANOTIFYICONDATA Record(UINT id, HICON icon = nullptr, UINT flags = 0, UINT message = WM_APP + 1) const
     {
         return {sizeof(NIMBRANOTIFYICONDATA), NIMBRA_HANDLE32(Owner), id, flags, message, NIMBRA_HANDLE32(icon ? icon : Icons[0]), {}};
-    }
-    // The notifications the owner has had, as (id, mouse message) pairs.
-    std::vector<std::pair<WPARAM, LPARAM>> Received() const
-    {
-        std::vector<std::pair<WPARAM, LPARAM>> received;
-        for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
-        return received;
     }
     // Sends the request as a plug-in does; answers the result and the last-error code.
     std::pair<LRESULT, DWORD> Send(WPARAM operation, const void *record)
@@ -95,8 +66,7 @@ TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
     Add(7);
     ASSERT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
     struct Case { const char *name; WPARAM operation; NIMBRANOTIFYICONDATA record; const void *pointer; LRESULT result; DWORD error; };
-    NIMBRANOTIFYICONDATA wrongSize = Record(8), noOwner = Record(8), noId = Record(0), noMessage = Record(8, nullptr, 0, 0),
-                         noIcon = Record(8), unknown = Record(9);
+    NIMBRANOTIFYICONDATA wrongSize = Record(8), noOwner = Record(8), noIcon = Record(8);
     wrongSize.cbSize = 88;
     noOwner.hWnd = 0;
     noIcon.hIcon = 0;
@@ -106,11 +76,11 @@ TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
         {"unreadable record", NIMBRA_NIM_ADD, {}, (const void *)0x10, 0, ERROR_INVALID_PARAMETER},
         {"size 88", NIMBRA_NIM_ADD, wrongSize, nullptr, 0, ERROR_INVALID_FORM_SIZE},
         {"no owner", NIMBRA_NIM_DELETE, noOwner, nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"id 0", NIMBRA_NIM_MODIFY, noId, nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"add without message", NIMBRA_NIM_ADD, noMessage, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"id 0", NIMBRA_NIM_MODIFY, Record(0), nullptr, 0, ERROR_INVALID_PARAMETER},
+        {"add without message", NIMBRA_NIM_ADD, Record(8, nullptr, 0, 0), nullptr, 0, ERROR_INVALID_PARAMETER},
         {"add without icon", NIMBRA_NIM_ADD, noIcon, nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"modify of an unknown id", NIMBRA_NIM_MODIFY, unknown, nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
-        {"delete of an unknown id", NIMBRA_NIM_DELETE, unknown, nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
+        {"modify of an unknown id", NIMBRA_NIM_MODIFY, Record(9), nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
+        {"delete of an unknown id", NIMBRA_NIM_DELETE, Record(9), nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,8 +90,6 @@ TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
         EXPECT_FALSE(KillTimer(MainWindow, ICONSTRIP_TIMER)) << "a rejected request restarted the timer";
     }
     EXPECT_EQ(Op(NIMBRA_NIM_DELETE, Record(7)), 1);
-    EXPECT_EQ(Op(NIMBRA_NIM_DELETE, Record(7)), 0);
-
     for (UINT id = 1; id <= MAX_ICONS; id++) Add(id);
     NIMBRANOTIFYICONDATA more = Record(21);
     EXPECT_EQ(Send(NIMBRA_NIM_ADD, &more), std::make_pair((LRESULT)0, (DWORD)ERROR_NO_MORE_ITEMS));
@@ -130,38 +98,27 @@ TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
 
 TEST_F(Tray, AddModifyDeleteKeepTheOrderAndTheHighlight)
 {
-    Add(1);
-    Add(2);
-    Add(3);
-    Add(2);   // the same pair again is a second icon
-    EXPECT_EQ(Ids(), (std::vector<UINT>{1, 2, 3, 2}));
+    for (UINT id : {1, 2, 3, 2}) Add(id);   // the same pair again is a second icon
     SelectedIcon = 2;   // icon 3
-    ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(1)), 1);
-    EXPECT_EQ(Ids(), (std::vector<UINT>{2, 3, 2}));
-    EXPECT_EQ(SelectedIcon, 1) << "the highlight must stay on icon 3";
-    ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(2)), 1);   // the first entry of the pair goes
-    EXPECT_EQ(Ids(), (std::vector<UINT>{3, 2}));
-    EXPECT_EQ(SelectedIcon, 0);
-    ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(3)), 1);
-    EXPECT_EQ(SelectedIcon, -1) << "the highlighted icon itself went";
-
+    // Each delete takes the first entry of its pair; the highlight stays on icon 3 until it goes itself.
+    const std::tuple<UINT, std::vector<UINT>, int> deletes[] = {{1, {2, 3, 2}, 1}, {2, {3, 2}, 0}, {3, {2}, -1}};
+    for (const auto &[id, left, selected] : deletes) {
+        ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(id)), 1);
+        EXPECT_EQ(std::make_pair(Ids(), SelectedIcon), std::make_pair(left, selected)) << "delete " << id;
+    }
     // A modify takes only the fields its flags name, zero included; NIF_TIP alone still counts.
     KillTimer(MainWindow, ICONSTRIP_TIMER);
     ASSERT_EQ(Op(NIMBRA_NIM_MODIFY, Record(2, Icons[2], NIMBRA_NIF_TIP, WM_APP + 9)), 1);
     EXPECT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
-    EXPECT_EQ(IconTable[0].uCallbackMessage, (UINT)WM_APP + 1);
-    EXPECT_EQ(IconTable[0].hIcon, Icons[0]);
+    EXPECT_EQ(std::make_pair(IconTable[0].uCallbackMessage, IconTable[0].hIcon), std::make_pair((UINT)WM_APP + 1, Icons[0]));
     NIMBRANOTIFYICONDATA zero = Record(2, nullptr, NIMBRA_NIF_MESSAGE | NIMBRA_NIF_ICON, 0);
     zero.hIcon = 0;
     ASSERT_EQ(Op(NIMBRA_NIM_MODIFY, zero), 1);
-    EXPECT_EQ(IconTable[0].uCallbackMessage, 0u);
-    EXPECT_EQ(IconTable[0].hIcon, nullptr);
+    EXPECT_EQ(std::make_pair(IconTable[0].uCallbackMessage, IconTable[0].hIcon), std::make_pair(0u, (HICON) nullptr));
 }
 
 TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
 {
-    RECT client;
-    GetClientRect(MainWindow, &client);
     // 600 ms from the first add to the third: each add restarts the 500 ms wait.
     for (UINT id = 1; id <= 3; id++) {
         if (id > 1) PumpFor(300);
@@ -169,19 +126,11 @@ TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
     }
     EXPECT_FALSE(IconStrip) << "the strip came before the burst ended";
     ASSERT_TRUE(StripShown());
-    RECT host, strip;
-    GetWindowRect(ItemHost, &host);
-    GetWindowRect(IconStrip, &strip);
-    EXPECT_EQ(host.bottom - host.top, client.bottom - 21);
-    EXPECT_EQ(strip.top, host.bottom);
-    EXPECT_EQ(strip.bottom - strip.top, 21);
-    EXPECT_EQ(ViewHeight, client.bottom - 21);
-
+    EXPECT_EQ(std::make_tuple(WindowPlace(ItemHost), WindowPlace(IconStrip), ViewHeight),
+              std::make_tuple(std::array<LONG, 4>{0, 26, 240, 299}, std::array<LONG, 4>{0, 299, 240, 320}, 273));
     for (UINT id = 1; id <= 3; id++) ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(id)), 1);
     ASSERT_TRUE(PumpUntil([] { return IconStrip == nullptr; }, 3000));
-    GetWindowRect(ItemHost, &host);
-    EXPECT_EQ(host.bottom - host.top, client.bottom);
-    EXPECT_EQ(ViewHeight, client.bottom);
+    EXPECT_EQ(std::make_pair(WindowPlace(ItemHost), ViewHeight), std::make_pair(std::array<LONG, 4>{0, 26, 240, 320}, 294));
 }
 
 // Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
@@ -191,8 +140,7 @@ void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int str
     ASSERT_TRUE(t.StripShown());
     RECT strip;
     GetClientRect(IconStrip, &strip);
-    EXPECT_EQ(strip.bottom, stripHeight);
-    EXPECT_EQ(IconPitch, pitch);
+    EXPECT_EQ(std::make_tuple(strip.bottom, IconPitch, LastVisibleIcon), std::make_tuple((LONG)stripHeight, pitch, lastVisible));
     const COLORREF colors[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
     for (int i : {0, 1, lastVisible}) {
         SCOPED_TRACE(i);
@@ -201,7 +149,6 @@ void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int str
         EXPECT_NE(t.StripPixel(x, iconTop - 1), colors[(i + 1) % 3]);
         EXPECT_NE(t.StripPixel(x - 1, iconTop), colors[(i + 1) % 3]);
     }
-    EXPECT_EQ(LastVisibleIcon, lastVisible);
 }
 
 TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3); }
@@ -221,17 +168,15 @@ TEST_F(Tray, TapsSelectByPitchFromTheRightAndNotifyTheOwner)
     Add(41);
     Add(42);
     ASSERT_TRUE(StripShown());
-    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(220, 10));
-    EXPECT_EQ(SelectedIcon, 1);
-    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(230, 10));
-    EXPECT_EQ(SelectedIcon, 0);
-    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(190, 10));   // slot 2: no icon
-    EXPECT_EQ(SelectedIcon, 0);
-    const std::vector<std::pair<WPARAM, LPARAM>> want = {{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}};
-    EXPECT_EQ(Received(), want);
-
+    // x: the icon then highlighted (slot 2 holds no icon)
+    for (auto [x, selected] : {std::pair{220, 1}, {230, 0}, {190, 0}}) {
+        SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
+        EXPECT_EQ(SelectedIcon, selected) << x;
+    }
+    std::vector<std::pair<WPARAM, LPARAM>> received;
+    for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
+    EXPECT_EQ(received, (std::vector<std::pair<WPARAM, LPARAM>>{{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}}));
     // The highlight spans one pitch from 2 pixels left of the icon, from row 2 down.
-    UpdateWindow(IconStrip);
     EXPECT_EQ(StripPixel(221, 2), HighlightColor);
     EXPECT_EQ(StripPixel(220, 20), HighlightColor);
     EXPECT_NE(StripPixel(219, 10), HighlightColor);
