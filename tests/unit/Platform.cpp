@@ -21,53 +21,7 @@ void CheckDeviceWindowPlacement(LONG width, LONG height, LONG bar)
     DestroyWindow(window);
 }
 
-// What the settings dialog's procedure sees: client sizes from WM_SIZE, and what SHInitDialog
-// answered from its WM_INITDIALOG with the flags the program passes.
-struct { std::vector<std::array<LONG, 2>> sizes; size_t sizesBeforeInit, sizesAfterInit; BOOL initialised; } Seen;
-
-INT_PTR CALLBACK FullScreenDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM lParam)
-{
-    if (msg == WM_SIZE) Seen.sizes.push_back({LOWORD(lParam), HIWORD(lParam)});
-    if (msg != WM_INITDIALOG) return FALSE;
-    SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
-    Seen.sizesBeforeInit = Seen.sizes.size(), Seen.initialised = SHInitDialog(&info), Seen.sizesAfterInit = Seen.sizes.size();
-    return TRUE;
-}
-
-// A dialog with caption and frame, as a template gives it, made full screen by SHInitDialog
-// on a width x height screen with bar-high shell bars; then the screen turns and back. A null
-// record or a handle that is no window is refused.
-void CheckFullScreenDialog(LONG width, LONG height, LONG bar)
-{
-    SHINITDLGINFO bad = {SHIDIM_FLAGS, (HWND)(ULONG_PTR)0x1234, SHIDIF_SIZEDLGFULLSCREEN};
-    for (SHINITDLGINFO *refused : {(SHINITDLGINFO *)nullptr, &bad})
-        EXPECT_TRUE(!SHInitDialog(refused) && GetLastError() == ERROR_INVALID_PARAMETER) << refused;
-    struct { DLGTEMPLATE head; WORD menu, windowClass, title; } dlgTemplate = {{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 10, 10, 100, 80}, 0, 0, 0};
-    Seen = {};
-    HWND dialog = CreateDialogIndirectParamW(nullptr, &dlgTemplate.head, nullptr, FullScreenDialogProc, 0);
-    ASSERT_TRUE(dialog && Seen.initialised);
-    ASSERT_TRUE(Seen.sizesBeforeInit == 0 && Seen.sizesAfterInit >= 1) << "the first WM_SIZE came outside SHInitDialog";
-    // No caption or frame: the client is the whole area between the navigation and menu bars.
-    EXPECT_EQ(Seen.sizes.front(), (std::array<LONG, 2>{width, height - 2 * bar}));
-    EXPECT_EQ(WindowPlace(dialog), (std::array<LONG, 4>{0, bar, width, height - bar}));
-    EXPECT_TRUE((DWORD)GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
-    for (auto screen : {std::array<LONG, 2>{height, width}, std::array<LONG, 2>{width, height}}) {
-        SCOPED_TRACE(testing::Message() << "screen " << screen[0] << " x " << screen[1]);
-        std::array<LONG, 4> before = WindowPlace(dialog), fitted = {0, bar, screen[0], screen[1] - bar};
-        DEVMODEW mode = {};
-        mode.dmSize = sizeof mode, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT, mode.dmPelsWidth = screen[0], mode.dmPelsHeight = screen[1];
-        ASSERT_EQ(ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
-        EXPECT_EQ(WindowPlace(dialog), before) << "fitted inside the rotation call, before the shell would";
-        EXPECT_TRUE(PumpUntil([&] { return WindowPlace(dialog) == fitted; }, 5000));
-        EXPECT_EQ(Seen.sizes.back(), (std::array<LONG, 2>{screen[0], screen[1] - 2 * bar}));
-    }
-    DestroyWindow(dialog);
-}
-
 } // namespace
-
-TEST(Platform, FullScreenDialogFillsTheScreenBetweenItsBarsAndFollowsTheRotation) { CheckFullScreenDialog(240, 320, 26); }
-TEST(Platform_Hires, FullScreenDialogFillsTheScreenBetweenItsBarsAndFollowsTheRotation) { CheckFullScreenDialog(480, 640, 52); }
 
 // Under multithreaded COM on this thread, as the program runs (main() sets it up so).
 TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas)
