@@ -42,6 +42,15 @@ std::array<LONG, 4> WindowPlace(HWND window)
     return {r.left, r.top, r.right, r.bottom};
 }
 
+COLORREF PixelOf(HWND window, int x, int y)
+{
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return c;
+}
+
 std::wstring WindowText(HWND window)
 {
     WCHAR text[1024] = L"";

@@ -23,6 +23,8 @@ bool MovePointerTo(int x, int y);
 
 // A window's rectangle on the screen: left, top, right, bottom.
 std::array<LONG, 4> WindowPlace(HWND window);
+// A pixel of a window's client area once the window has painted what it had to.
+COLORREF PixelOf(HWND window, int x, int y);
 // A window's text (a control's, a caption).
 std::wstring WindowText(HWND window);
 // Turns the screen to width x height pixels, as a rotation does; false when it did not turn.

@@ -1,5 +1,5 @@
-// ItemHost with probe items: stacking, the height poll, scrolling, the answers to the items'
-// messages and the tap-and-hold that opens the settings.
+// ItemHost with probe items: stacking, the height poll, scrolling and the answers to the items'
+// messages. (The tap-and-hold that opens the settings is held end to end in e2e/Settings.cpp.)
 #include "unit/ItemFixture.h"
 
 class ItemHost_Window : public HostTest {
@@ -13,13 +13,7 @@ protected:
     }
     // Paints everything now and leaves nothing invalid.
     static void Settle() { PumpMessages(), RedrawWindow(MainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
-    static COLORREF Pixel(int x, int y)
-    {
-        HDC dc = GetDC(ItemHost);
-        COLORREF c = GetPixel(dc, x, y);
-        ReleaseDC(ItemHost, dc);
-        return c;
-    }
+    static COLORREF Pixel(int x, int y) { return PixelOf(ItemHost, x, y); }
     // Whether ItemHost and each item window have something to repaint.
     static Ints Invalid()
     {
@@ -134,18 +128,6 @@ TEST_F(ItemHost_Window, ContentBeyondTheWindowManagersCoordinatesScrollsIntoPlac
         PumpFor(100);
     }
     EXPECT_EQ(ScrollPos, 200003 - ViewHeight) << "the thumb dragged past 16 bits lands where it was dropped";
-}
-
-TEST_F(ItemHost_Window, TapAndHoldOnTheFreeAreaOpensTheSettings)
-{
-    ASSERT_TRUE(MovePointerTo(100, 200));   // a move away from the press would end the hold
-    BYTE keys[256] = {};
-    keys[VK_LBUTTON] = 0x80;   // the button stays down
-    SetKeyboardState(keys);
-    SendMessageW(ItemHost, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 200));
-    keys[VK_LBUTTON] = 0;
-    SetKeyboardState(keys);
-    EXPECT_TRUE(PumpUntil([] { return ShowSettingsCount == 1; }, 1000));
 }
 
 TEST_F(ItemHost_Window, AnswersTheItemsQueries)

@@ -42,14 +42,7 @@ public:
     LRESULT Op(WPARAM operation, NIMBRANOTIFYICONDATA r) { return Send(operation, &r).first; }
     void Add(UINT id, HICON icon = nullptr) { ASSERT_EQ(Op(NIMBRA_NIM_ADD, Record(id, icon)), 1); }
     bool StripShown() { return PumpUntil([] { return IconStrip != nullptr; }, 3000); }
-    COLORREF StripPixel(int x, int y)
-    {
-        UpdateWindow(IconStrip);
-        HDC dc = GetDC(IconStrip);
-        COLORREF c = GetPixel(dc, x, y);
-        ReleaseDC(IconStrip, dc);
-        return c;
-    }
+    static COLORREF StripPixel(int x, int y) { return PixelOf(IconStrip, x, y); }
     std::vector<UINT> Ids() const
     {
         std::vector<UINT> ids;
