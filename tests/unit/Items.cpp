@@ -1,6 +1,7 @@
 // The hosted item records: parsing the plug-in list, loading and unloading the probe item,
 // and surviving items that fail in every way the contract allows.
 #include "unit/ItemFixture.h"
+#include "support/dialog.h"
 #include "items/navigation.h"
 #include <thread>
 #include <tuple>
@@ -136,17 +137,9 @@ TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKe
     char want[64];
     snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError());
     PluginListChanged = true;
-    static Lines boxes;   // the text of every message box, " (owned)" when it had an owner; each dismissed at once
-    HHOOK hook = SetWindowsHookExW(WH_CBT, [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        char cls[8] = {}, text[80] = {};
-        HWND box = (HWND)wParam;
-        if (code == HCBT_ACTIVATE && GetClassNameA(box, cls, 8) && !strcmp(cls, "#32770") && GetDlgItemTextA(box, 0xFFFF, text, 80))
-            boxes.push_back(text + std::string(GetWindow(box, GW_OWNER) ? " (owned)" : "")), PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }, nullptr, GetCurrentThreadId());
-    UnloadAllItems();
-    UnhookWindowsHookEx(hook);
-    EXPECT_EQ(boxes, Lines{want});
+    std::vector<ShownBox> boxes = BoxesShownBy(UnloadAllItems);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(Narrow(boxes[0].text) + (boxes[0].owner ? " (owned)" : ""), want);
     EXPECT_EQ(Log("A", {"destroy"}).size(), 1u) << "the items after a failure are unloaded too";
     ASSERT_EQ(ShowSettingsCount, 1);
     ASSERT_TRUE(ItemCount == 2 && Items != &StaticItem);
