@@ -1,13 +1,11 @@
 // The soft keys and the menu bar, in-process with the real MainWindow: labels and programs
 // from the registry, the menu bar under real taps and keys and across a rotation, the menu bar
-// after the settings dialog, and starting programs.
+// after the settings dialog, and starting programs. (The menu-bar template's own buttons give
+// way to the soft keys; its empty form is guarded by the settings dialog's tests.)
 #include "support/device.h"
 #include "support/dialog.h"
-#include "app/app.h"
 #include "items/itemhost.h"
 #include "look/scale.h"
-#include "res/resource.h"
-#include "settings/settingsfile.h"
 #include "softkeys/softkeys.h"
 
 namespace {
@@ -67,16 +65,14 @@ TEST(SoftKeys_Launch, RootedAndQuotedPathsStartAndFailuresAreSilent)
     ResetProgramStarts();
 }
 
-class SoftKeys_Screen : public testing::Test {
+class SoftKeys_Screen : public ScreenTest {
 protected:
     const int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN), Bar = ScaleY(26);
-    void Open(bool disableCommandBar)   // MainWindow as start-up makes it, in front
+    void Open(int disableCommandBar)   // MainWindow as start-up makes it, in front
     {
-        AppSettings.DisableCommandBar = disableCommandBar;
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
+        OpenScreen({L"Keys Test", L"", L"", 0, disableCommandBar, 0});
         Started(0);
     }
-    void TearDown() override { DestroyWindow(MainWindow); }
     // The programs started once count of them have, then closed again with MainWindow and its bar in front.
     static Starts Started(size_t count = 1)
     {
@@ -106,9 +102,7 @@ TEST_F(SoftKeys_Screen, TapsAndSoftKeysStartTheKeysProgramsOnceAndTheBarsFrameTh
     EXPECT_EQ(GetActiveWindow(), MainWindow) << "a tap on the bar took the activation";
 
     for (SIZE screen : {SIZE{Height, Width}, SIZE{Width, Height}}) {
-        DEVMODEW mode = {};
-        mode.dmSize = sizeof mode, mode.dmPelsWidth = screen.cx, mode.dmPelsHeight = screen.cy, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-        ASSERT_EQ(ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
+        ASSERT_TRUE(Rotate(screen.cx, screen.cy));
         EXPECT_TRUE(PumpUntil([&] { return ClientWidth == screen.cx && ViewHeight == screen.cy - 2 * Bar; }, 5000));
         EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, Bar, screen.cx, screen.cy - Bar}));
         EXPECT_EQ(WindowPlace(MenuBar), (std::array<LONG, 4>{0, screen.cy - Bar, screen.cx, screen.cy}));
@@ -138,25 +132,6 @@ TEST_F(SoftKeys_Screen, WithoutABarTheKeysStartTheProgramsAndAfterTheDialogTheBa
                                     SoftKeysEdited, (int)WindowPlace(MainWindow)[3]}),
                   (std::vector<int>{!row.disable, row.kept, 0, row.editedAfter, row.disable ? Height : Height - Bar}));
     }
-}
-
-TEST(SoftKeys_MenuBar, TheTemplatesDropDownButtonOpensItsMenuAndAnEmptyBarHasNoButtons)
-{
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
-    SHMENUBARINFO info = {sizeof info, owner, 0, IDR_MENUBAR, GetModuleHandleW(nullptr), 0, 0, nullptr, 0};
-    ASSERT_TRUE(SHCreateMenuBar(&info));
-    static UINT command;   // the first command of the menu a tap opened; a timer that the menu's loop runs closes it
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND menu = FindWindowW(L"#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) command = GetMenuItemID((HMENU)SendMessageW(menu, MN_GETHMENU, 0, 0), 0), EndMenu();
-    });
-    Tap(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, GetSystemMetrics(SM_CYSCREEN) - 5);
-    EXPECT_TRUE(PumpUntil([] { return command == IDM_CONTACTS_ITEM; }, 3000));
-    KillTimer(nullptr, timer);
-    info.dwFlags = SHCMBF_EMPTYBAR;
-    ASSERT_TRUE(SHCreateMenuBar(&info));
-    EXPECT_EQ(SendMessageW(info.hwndMB, TB_BUTTONCOUNT, 0, 0), 0);
-    DestroyWindow(owner);
 }
 
 }  // namespace
