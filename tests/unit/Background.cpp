@@ -65,7 +65,6 @@ protected:
         ExpectPixels(points);
     }
 };
-class Background_Landscape : public Background {};
 
 } // namespace
 
@@ -145,15 +144,4 @@ TEST_F(Background, OverlongWatermarkNamesAreNeverCutToFit)
     EXPECT_FALSE(LoadWatermarkFile((fits + L"y").c_str())) << "loaded the name cut to fit";
     EXPECT_TRUE(LoadWatermarkFile(fits.c_str()));
     EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), GREEN);
-}
-
-TEST_F(Background_Landscape, RotatedScreenPicksItsOwnSize)
-{
-    PutWatermark(L"tdywater_240_320.bmp", RED);
-    PutWatermark(L"tdywater.bmp", GREEN);
-    ASSERT_TRUE(Reload());
-    EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), GREEN);
-    PutWatermark(L"tdywater_320_240.bmp", BLUE);
-    ASSERT_TRUE(Reload());
-    EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), BLUE);
 }
