@@ -62,14 +62,9 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
         GetClientRect(tabs, &area);
         SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
         const HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage, AboutPage};
-        const wchar_t *names[] = {L"Plugins", L"Settings", L"Soft Keys", L"About"};
         EXPECT_EQ(GetWindow(tabs, GW_CHILD), PluginsPage) << "the first tab's page lies on top";
         for (int tab : {3, 1, 2, 0}) {
             SCOPED_TRACE(tab);
-            WCHAR name[32] = L"";
-            TCITEMW item = {TCIF_TEXT, 0, 0, name, 32, 0, 0};
-            SendMessageW(tabs, TCM_GETITEMW, tab, (LPARAM)&item);
-            EXPECT_STREQ(name, names[tab]);
             // Selected as a tap does: the tab control changes and tells the dialog.
             SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
             NMHDR header = {tabs, IDC_TABS, (UINT)TCN_SELCHANGE};
