@@ -102,17 +102,18 @@ static void OnInitDialog(HWND dialog)
     CreateTitleFont(dialog);
 }
 
-// Only a change of the screen width (a rotation) lays the pages out again: the tab control
-// follows the dialog, and the pages other than About initialise themselves again, after this
-// handler has returned.
+// The tab control follows the dialog's every size. Only a change of the screen width (a
+// rotation) initialises the pages other than About again, after this handler has returned.
+// (A turned screen can reach the dialog as a width change and then a height change: a tab
+// control laid out only on the first would keep its tabs below the new screen bottom.)
 static void OnSize(HWND dialog)
 {
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    if (width == LastScreenWidth) return;
     RECT client;
     GetClientRect(dialog, &client);
     SetWindowPos(GetDlgItem(dialog, IDC_TABS), nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1),
                  client.right + ScaleX(2 * TAB_OVERHANG), client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    if (width == LastScreenWidth) return;
     if (LastScreenWidth != 0) {
         HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage};
         for (HWND page : pages)
