@@ -110,14 +110,20 @@ static void OnSize(HWND dialog)
 {
     RECT client;
     GetClientRect(dialog, &client);
-    SetWindowPos(GetDlgItem(dialog, IDC_TABS), nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1),
-                 client.right + ScaleX(2 * TAB_OVERHANG), client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    SetWindowPos(tabs, nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1), client.right + ScaleX(2 * TAB_OVERHANG),
+                 client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    // The tabs moved within what the pages covered: nothing else repaints them there.
+    InvalidateRect(tabs, nullptr, TRUE);
     int width = GetSystemMetrics(SM_CXSCREEN);
     if (width == LastScreenWidth) return;
     if (LastScreenWidth != 0) {
         HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage};
         for (HWND page : pages)
             if (page) PostMessageW(page, WM_INITDIALOG, 0, 0);
+        // The About page keeps its texts but not its old size: the other pages would show
+        // through beside it.
+        if (AboutPage) FitPageToTab(AboutPage);
     }
     LastScreenWidth = width;
 }

@@ -198,12 +198,13 @@ TEST_F(SettingsDialog, AWidthChangeLaysTheTabsOutAgainAndInitialisesThePagesAgai
         mode.dmSize = sizeof mode, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT, mode.dmPelsWidth = 320, mode.dmPelsHeight = 240;
         ASSERT_EQ(ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
         bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && Text(SettingsPage, IDC_TITLE) == L"Dialog Test"; }, 5000);
-        std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage);
+        std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage), aboutPlace = WindowPlace(AboutPage);
         mode.dmPelsWidth = 240, mode.dmPelsHeight = 320;
         ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr);
         EXPECT_TRUE(turned);
         EXPECT_EQ(dialogPlace, (std::array<LONG, 4>{0, 26, 320, 214}));
         EXPECT_GT(pagePlace[2], 300) << "the page follows the tab control";
+        EXPECT_EQ(aboutPlace, pagePlace) << "the About page keeps its texts but not its size";
         EXPECT_EQ(Text(AboutPage, IDC_VERSION), L"kept");
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(tabs)[2] == 242; }, 5000));
     }, DialogEnd::Close);
