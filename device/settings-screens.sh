@@ -43,11 +43,12 @@ shoot_profile() {
   done
   convert "${pages[@]}" -bordercolor gray -border 2 +append "$out/settings-$profile.png"
   if [ "$profile" = portrait ]; then
-    xdotool mousemove --sync 10 $y click 1
+    xdotool key --repeat 3 --delay 200 Left
+    sleep 1
     tool rotate 320x240 >/dev/null
     sleep 2
     import -display "$display" -window root -crop 320x240+0+0 +repage "$run/turned0.png"
-    xdotool mousemove --sync 10 $((240 - 35)) click 1 key Right
+    xdotool key Right
     sleep 1
     import -display "$display" -window root -crop 320x240+0+0 +repage "$run/turned1.png"
     convert "$run/turned0.png" "$run/turned1.png" -bordercolor gray -border 2 +append "$out/settings-turned.png"
