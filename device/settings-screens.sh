@@ -31,22 +31,24 @@ shoot_profile() {
   (cd "$prefix/drive_c" && exec setsid "$WINE" 'C:\Program Files\Nimbra\Nimbra.exe') </dev/null >/dev/null 2>&1 &
   tool findwindow NimbraClass 60000 >/dev/null
   sleep 3
-  # The tabs lie along the dialog's bottom, just above its menu bar; their centres at 96 dpi.
+  # The tabs lie along the dialog's bottom, just above its menu bar: a tap on the first, then
+  # the Right key to each further one (the tabs may not all fit the screen's width).
   y=$((height - 26 * dpi / 96 - 9 * dpi / 96))
   for i in 0 1 2 3; do
-    x=$(( (27 + i * 60) * dpi / 96 ))
-    xdotool mousemove --sync $x $y click 1
+    xdotool mousemove --sync $((10 * dpi / 96)) $y click 1
+    if [ $i -gt 0 ]; then xdotool key --repeat $i --delay 200 Right; fi
     sleep 1
     import -display "$display" -window root -crop "${width}x$height+0+0" +repage "$run/page$i.png"
     pages+=("$run/page$i.png")
   done
   convert "${pages[@]}" -bordercolor gray -border 2 +append "$out/settings-$profile.png"
   if [ "$profile" = portrait ]; then
-    xdotool mousemove --sync $((27 * dpi / 96)) $y click 1
+    xdotool key --repeat 3 --delay 200 Left
+    sleep 1
     tool rotate 320x240 >/dev/null
     sleep 2
     import -display "$display" -window root -crop 320x240+0+0 +repage "$run/turned0.png"
-    xdotool mousemove --sync 83 $((240 - 35)) click 1
+    xdotool key Right
     sleep 1
     import -display "$display" -window root -crop 320x240+0+0 +repage "$run/turned1.png"
     convert "$run/turned0.png" "$run/turned1.png" -bordercolor gray -border 2 +append "$out/settings-turned.png"

@@ -102,21 +102,28 @@ static void OnInitDialog(HWND dialog)
     CreateTitleFont(dialog);
 }
 
-// Only a change of the screen width (a rotation) lays the pages out again: the tab control
-// follows the dialog, and the pages other than About initialise themselves again, after this
-// handler has returned.
+// The tab control follows the dialog's every size. Only a change of the screen width (a
+// rotation) initialises the pages other than About again, after this handler has returned.
+// (A turned screen can reach the dialog as a width change and then a height change: a tab
+// control laid out only on the first would keep its tabs below the new screen bottom.)
 static void OnSize(HWND dialog)
 {
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    if (width == LastScreenWidth) return;
     RECT client;
     GetClientRect(dialog, &client);
-    SetWindowPos(GetDlgItem(dialog, IDC_TABS), nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1),
-                 client.right + ScaleX(2 * TAB_OVERHANG), client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    SetWindowPos(tabs, nullptr, -ScaleX(TAB_OVERHANG), ScaleY(HEADING_HEIGHT + 1), client.right + ScaleX(2 * TAB_OVERHANG),
+                 client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
+    // The tabs moved within what the pages covered: nothing else repaints them there.
+    InvalidateRect(tabs, nullptr, TRUE);
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    if (width == LastScreenWidth) return;
     if (LastScreenWidth != 0) {
         HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage};
         for (HWND page : pages)
             if (page) PostMessageW(page, WM_INITDIALOG, 0, 0);
+        // The About page keeps its texts but not its old size: the other pages would show
+        // through beside it.
+        if (AboutPage) FitPageToTab(AboutPage);
     }
     LastScreenWidth = width;
 }

@@ -4,7 +4,7 @@
 #include "base/nimbra.h"
 
 constexpr size_t KEY_TEXT_CHARS = 32;     // a soft-key label, terminator included
-constexpr size_t KEY_PATH_CHARS = MAX_PATH;
+constexpr size_t KEY_PATH_CHARS = MAX_PATH + 2;   // a quoted path of MAX_PATH - 1 characters, as the editor writes it
 
 extern WCHAR LeftKeyText[KEY_TEXT_CHARS];     // label of the left soft key
 extern WCHAR LeftKeyPath[KEY_PATH_CHARS];     // program the left key starts; empty: none

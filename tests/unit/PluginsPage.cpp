@@ -89,7 +89,7 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderAndOkWritesItBack)
         {"so does one that turns negative", {{L"A", 0x7FFFFFFF}, {L"B", 0x7FFFFFFF}}, L"0::", "B 2 A 4", "0::"},
         {"ticked by whole names the count takes", {{L"Clo", 1}, {L"Clock", 2}, {L"NimbraClock", 3}, {L"Other", 4}, {L"Zed", 5}},
          L"2::NimbraClock::Other::Zed::Clo", "Clo 2 Clock 4 NimbraClock* 6 Other* 8 Zed 10", "2::NimbraClock::Other::"},
-        {"no Items key", {}, L"1::A::", "", "0::"},
+        {"nothing ticked, no \"::\" before", {{L"A", 2}}, L"", "A 2", "0::"}, {"no Items key", {}, L"1::A::", "", "0::"},
     };
     AppSettings.EnableBackground = 1;
     for (const Case &c : cases) {

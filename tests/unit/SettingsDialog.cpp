@@ -48,9 +48,9 @@ std::array<LONG, 4> PlaceIn(HWND window, HWND parent)
 
 // The frame: full screen below the navigation bar with OK there, the tabs below the heading,
 // and a page per tab that fills their display area; a tab raises its page, and no page is ever
-// hidden. A rotation lays the tabs out again and initialises the pages other than About again,
-// after the size change (unsaved typing on the Settings page is lost); a size change that
-// keeps the width does not.
+// hidden. The tabs follow every size of the dialog; a rotation also initialises the pages
+// other than About again, after the size change (unsaved typing on the Settings page is
+// lost). A size change that keeps the width initialises nothing.
 TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotation)
 {
     EXPECT_TRUE(RunSettingsDialog([&](HWND dialog) {
@@ -77,16 +77,18 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
 
         SetDlgItemTextW(SettingsPage, IDC_TITLE, L"typed");
         SetDlgItemTextW(AboutPage, IDC_VERSION, L"kept");
-        SendMessageW(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(240, 100));
+        SetWindowPos(dialog, nullptr, 0, 0, 240, 200, SWP_NOMOVE | SWP_NOZORDER);   // the height alone
         PumpMessages();
-        EXPECT_EQ(Text(SettingsPage, IDC_TITLE), L"typed");
+        EXPECT_EQ(WindowPlace(tabs)[3], WindowPlace(dialog)[3]) << "the tabs stay at the dialog's bottom";
+        EXPECT_EQ(Text(SettingsPage, IDC_TITLE), L"typed") << "a height change initialises no page";
         ASSERT_TRUE(Rotate(320, 240));
         bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && Text(SettingsPage, IDC_TITLE) == L"Dialog Test"; }, 5000);
-        std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage);
+        std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage), aboutPlace = WindowPlace(AboutPage);
         Rotate(240, 320);
         EXPECT_TRUE(turned);
         EXPECT_EQ(dialogPlace, (std::array<LONG, 4>{0, 26, 320, 214}));
         EXPECT_GT(pagePlace[2], 300) << "the page follows the tab control";
+        EXPECT_EQ(aboutPlace, pagePlace) << "the About page keeps its texts but not its size";
         EXPECT_EQ(Text(AboutPage, IDC_VERSION), L"kept");
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(tabs)[2] == 242; }, 5000));
     }, DialogEnd::Close));

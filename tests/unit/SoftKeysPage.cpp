@@ -1,16 +1,13 @@
 // The Soft Keys page in the real settings dialog: what each choice of target and side writes,
-// the page after a re-initialisation, empty and long texts, loading, removing, the note after a
-// change, and the menu bar after OK.
+// the page after a re-initialisation, empty and long texts, loading, removing, the program
+// chooser, the note after a change, and the menu bar after OK.
+#include "support/chooser.h"
 #include "support/dialog.h"
 #include "app/app.h"
 #include "res/resource.h"
 #include "settings/settingsdialog.h"
 #include "settings/settingsfile.h"
 #include "softkeys/softkeys.h"
-#if __has_include("support/chooser.h")   // the platform's chooser answer comes with its branch
-#include "support/chooser.h"
-#define ANSWERS_CHOOSER 1
-#endif
 
 namespace {
 
@@ -94,13 +91,11 @@ TEST(SoftKeysPage, WritesWhereTheChoiceSaysAndOkRelabelsTheMenuBar)
         EXPECT_TRUE(SoftKeysEdited);
         Click(SoftKeysPage, IDC_MANILA);
         EXPECT_EQ(Press(IDC_REMOVE_KEY), L"Keys Test") << "without Manila's key";
-#ifdef ANSWERS_CHOOSER
         for (const std::wstring &pick : {ThisProgram(), std::wstring()}) {   // a pick, then a cancel
             AnswerFileChooserSoon(L"Select a Program", pick);
             SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, L"old"), Click(SoftKeysPage, IDC_CHOOSE_PROGRAM);
             EXPECT_EQ(Edits()[1] + (FileChooserAnswered() ? L"" : L" unanswered"), pick.empty() ? L"old" : pick);
         }
-#endif
         for (size_t i = 0; i < std::size(rows); i++) {
             SCOPED_TRACE(i);
             SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);   // as after a rotation
