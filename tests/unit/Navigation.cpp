@@ -25,11 +25,10 @@ protected:
     // Probe items named A, B, C... with these ProbeSelect bits, loaded in that order.
     void Load(std::initializer_list<DWORD> selects)
     {
-        std::wstring list = std::to_wstring(selects.size()) + L"::";
-        wchar_t name[2] = L"A";
+        std::wstring list = std::to_wstring(selects.size()) + L"::", name = L"A";
         for (DWORD select : selects) {
-            AddItem(name, {{PROBE_SELECT, select}});
-            list += name + std::wstring(L"::");
+            AddItem(name.c_str(), {{PROBE_SELECT, select}});
+            list += name + L"::";
             name[0]++;
         }
         LoadList(list.c_str());
@@ -46,7 +45,7 @@ protected:
         ASSERT_TRUE(IconStrip);
         UpdateWindow(IconStrip);   // the paint sets LastVisibleIcon
     }
-    static void Key(WPARAM key) { HandleNavigationKey(key, 0x1234); }
+    static void Press(std::initializer_list<WPARAM> keys) { for (WPARAM key : keys) HandleNavigationKey(key, 0x1234); }
     // The selection messages item name ("": every item) received, as the probe logs them.
     static Lines Sel(const std::string &name) { return Log(name, {"received", "lost", "navigate", "action"}); }
     // SelectedItem and SelectedIcon.
@@ -56,18 +55,15 @@ protected:
 TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelection)
 {
     Load({1, 0, 1 | 2});   // A takes it, B refuses, C takes it and moves inside itself
-    Key(VK_DOWN);
+    Press({VK_DOWN});
     EXPECT_EQ(Where(), std::make_pair(0, -1));
     EXPECT_EQ(Sel("A"), Lines{"received 40 -> 1"});
-    RECT update;
-    EXPECT_TRUE(GetUpdateRect(Items[0].hwndCustom, &update, FALSE)) << "the new selection repaints its item";
-    Key(VK_DOWN);   // A lets go; B is asked and refuses; C takes it
+    EXPECT_TRUE(GetUpdateRect(Items[0].hwndCustom, nullptr, FALSE)) << "the new selection repaints its item";
+    Press({VK_DOWN});   // A lets go; B is asked and refuses; C takes it
     EXPECT_EQ(Sel(""), (Lines{"received 40 -> 1", "navigate 40 -> 0", "lost 0 -> 0", "received 40 -> 0", "received 40 -> 1"}));
     EXPECT_EQ(Where(), std::make_pair(2, -1));
     DeleteFileW(PROBE_LOG_PATH);
-    Key(VK_DOWN);   // C keeps it: the key moved inside C
-    Key(VK_LEFT);
-    Key(VK_RETURN);
+    Press({VK_DOWN, VK_LEFT, VK_RETURN});   // C keeps it: the keys move inside C
     EXPECT_EQ(Sel("C"), (Lines{"navigate 40 -> 1", "navigate 37 -> 1", "action 13 -> 0"}));
     EXPECT_EQ(Where(), std::make_pair(2, -1));
 
@@ -76,13 +72,13 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelection)
     SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0);
     SelectedItem = 2;
     DeleteFileW(PROBE_LOG_PATH);
-    Key(VK_DOWN);   // past the last item without a strip: nothing is selected
+    Press({VK_DOWN});   // past the last item without a strip: nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
-    Key(VK_UP);     // up from nothing does nothing
+    Press({VK_UP});     // up from nothing does nothing
     EXPECT_EQ(Sel(""), (Lines{"navigate 40 -> 0", "lost 0 -> 0"}));
-    Key(VK_DOWN);
+    Press({VK_DOWN});
     EXPECT_EQ(Where(), std::make_pair(0, -1)) << "down starts again at the first item";
-    Key(VK_UP);     // up from the first item: it loses the selection, nothing is selected
+    Press({VK_UP});     // up from the first item: it loses the selection, nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
 }
 
@@ -90,28 +86,26 @@ TEST_F(Navigation, TheStripTakesTheSelectionPastTheLastItem)
 {
     Load({1, 0});
     ShowStrip(3);
-    Key(VK_DOWN);
+    Press({VK_DOWN});
     SelectedIcon = 1;   // tapped earlier: the highlight stays where it is
-    Key(VK_DOWN);       // B refuses: into the strip
+    Press({VK_DOWN});       // B refuses: into the strip
     EXPECT_EQ(Where(), std::make_pair(2, 1));
     SelectedIcon = -1;
-    Key(VK_DOWN);       // with no highlight, on the leftmost visible icon
+    Press({VK_DOWN});       // with no highlight, on the leftmost visible icon
     EXPECT_EQ(Where(), std::make_pair(2, 2));
-    Key(VK_LEFT);       // already the leftmost visible
+    Press({VK_LEFT});       // already the leftmost visible
     EXPECT_EQ(SelectedIcon, 2);
-    Key(VK_RIGHT);
-    Key(VK_RIGHT);
-    Key(VK_RIGHT);  // stops at icon 0
+    Press({VK_RIGHT, VK_RIGHT, VK_RIGHT});   // stops at icon 0
     EXPECT_EQ(SelectedIcon, 0);
-    Key(VK_DOWN);   // stays in the strip
+    Press({VK_DOWN});   // stays in the strip
     EXPECT_EQ(Where(), std::make_pair(2, 0));
-    Key(VK_RETURN);
+    Press({VK_RETURN});
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, Owner, WM_APP + 3, WM_APP + 3, PM_REMOVE));
     EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam), std::make_pair((WPARAM)1, (LPARAM)WM_LBUTTONUP));
     EXPECT_FALSE(PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)) << "Enter posts the button-up only";
     DeleteFileW(PROBE_LOG_PATH);
-    Key(VK_UP);     // the highlight goes; offered to B, then A
+    Press({VK_UP});     // the highlight goes; offered to B, then A
     EXPECT_EQ(Where(), std::make_pair(0, -1));
     EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1"}));
 }
@@ -123,7 +117,7 @@ TEST_F(Navigation, TappedItemsAndDeactivation)
 {
     Load({1 | 4, 1});
     ShowStrip(1);
-    Key(VK_DOWN);
+    Press({VK_DOWN});
     EXPECT_EQ(Sel("A"), Lines{"received 40 -> 1"}) << "no lost-selection for the item that asked";
     SelectedIcon = 0;
     SendMessageW(ItemHost, TODAYM_TOOKSELECTION, (WPARAM)Items[1].hwndCustom, 0);
@@ -136,8 +130,7 @@ TEST_F(Navigation, TappedItemsAndDeactivation)
     DropSelection();
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
-    RECT update;
-    EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, &update, FALSE));
+    EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
 }
 
 // An item that unloads every item from inside the question: its code returns into its DLL,
@@ -147,10 +140,10 @@ TEST_F(Navigation, AnItemThatUnloadsTheListWhenOfferedTheSelection)
     AddItem(L"A", {{PROBE_SELECT, 1}, {PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 4}});
     AddItem(L"B", {{PROBE_SELECT, 1}});
     LoadList(L"2::A::B::");
-    Key(VK_DOWN);
+    Press({VK_DOWN});
     EXPECT_FALSE(Items[0].hwndCustom);
-    Key(VK_DOWN);
-    Key(VK_RETURN);
+    Press({VK_DOWN});
+    Press({VK_RETURN});
     EXPECT_EQ(Log("A", {"hostcall"}), Lines{"hostcall 1334 -> 1"});
 }
 
