@@ -56,12 +56,13 @@ void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD)
     else if (End == DialogEnd::Close) SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
-// A message box is a dialog with a static text of id 0xFFFF.
+// A message box is a dialog with a static text of id 0xFFFF and no tabs.
 LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND box = (HWND)wParam;
     WCHAR cls[8] = L"", caption[512] = L"", text[512] = L"";
-    if (code == HCBT_ACTIVATE && GetClassNameW(box, cls, 8) && !wcscmp(cls, L"#32770") && GetDlgItemTextW(box, 0xFFFF, text, 512)) {
+    if (code == HCBT_ACTIVATE && GetClassNameW(box, cls, 8) && !wcscmp(cls, L"#32770") && !GetDlgItem(box, IDC_TABS) &&
+        GetDlgItemTextW(box, 0xFFFF, text, 512)) {
         GetWindowTextW(box, caption, 512);
         Boxes->push_back({caption, text, GetWindow(box, GW_OWNER)});
         PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -105,50 +106,3 @@ std::vector<ShownBox> BoxesShownBy(const std::function<void()> &act)
     return boxes;
 }
 
-// TEMPORARY until SoftKeysPage.cpp moves to BoxesShownBy.
-namespace {
-std::wstring *BoxCaption, *BoxText;
-bool BoxAnswered;
-UINT_PTR BoxTimer;
-
-BOOL CALLBACK FindBox(HWND window, LPARAM found)
-{
-    WCHAR cls[16] = L"";
-    GetClassNameW(window, cls, 16);
-    // A message box is a dialog with a static text (id 0xFFFF) and no tab control.
-    if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(window) || GetDlgItem(window, IDC_TABS) || !GetDlgItem(window, 0xFFFF))
-        return TRUE;
-    *(HWND *)found = window;
-    return FALSE;
-}
-
-void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindBox, (LPARAM)&box);
-    if (!box) return;
-    KillTimer(nullptr, BoxTimer);
-    WCHAR text[512] = L"";
-    GetWindowTextW(box, text, 512);
-    if (BoxCaption) *BoxCaption = text;
-    GetDlgItemTextW(box, 0xFFFF, text, 512);
-    if (BoxText) *BoxText = text;
-    BoxAnswered = true;
-    SendMessageW(box, WM_COMMAND, IDOK, 0);
-}
-}
-void AnswerNextMessageBox(std::wstring *caption, std::wstring *text)
-{
-    BoxCaption = caption, BoxText = text;
-    BoxAnswered = false;
-    if (BoxTimer) KillTimer(nullptr, BoxTimer);
-    BoxTimer = SetTimer(nullptr, 0, 20, AnswerBox);
-}
-
-bool MessageBoxAnswered(DWORD timeoutMs)
-{
-    bool answered = PumpUntil([] { return BoxAnswered; }, timeoutMs);
-    KillTimer(nullptr, BoxTimer);
-    BoxTimer = 0;
-    return answered;
-}

@@ -29,6 +29,3 @@ void Click(HWND page, int id);
 // soon as it was activated.
 struct ShownBox { std::wstring caption, text; HWND owner; };
 std::vector<ShownBox> BoxesShownBy(const std::function<void()> &act);
-// TEMPORARY
-void AnswerNextMessageBox(std::wstring *caption, std::wstring *text);
-bool MessageBoxAnswered(DWORD timeoutMs);
