@@ -10,25 +10,27 @@ namespace {
 
 const std::wstring SettingsFile = L"C:\\Program Files\\Nimbra\\settings.ini";
 
+// The first window of the class under parent (null: the top-level ones) that pick accepts.
+HWND FindWindowWhere(HWND parent, const wchar_t *cls, const std::function<bool(HWND)> &pick)
+{
+    HWND window = nullptr;
+    while ((window = FindWindowExW(parent, window, cls, nullptr)) && !pick(window)) {}
+    return window;
+}
+
 // The settings dialog of the running instance, once it shows.
 HWND WaitForDialog()
 {
     HWND dialog = nullptr;
-    PumpUntil([&] {
-        for (dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));)
-            if (IsWindowVisible(dialog) && GetDlgItem(dialog, IDC_TABS)) return true;
-        return false;
-    }, 10000);
+    auto shown = [](HWND window) { return IsWindowVisible(window) && GetDlgItem(window, IDC_TABS); };
+    PumpUntil([&] { return (dialog = FindWindowWhere(nullptr, L"#32770", shown)) != nullptr; }, 10000);
     return dialog;
 }
 
 // The page of the dialog that holds the control id.
 HWND PageWith(HWND dialog, int id)
 {
-    HWND tabs = GetDlgItem(dialog, IDC_TABS), page = nullptr;
-    while ((page = FindWindowExW(tabs, page, L"#32770", nullptr)))
-        if (GetDlgItem(page, id)) return page;
-    return nullptr;
+    return FindWindowWhere(GetDlgItem(dialog, IDC_TABS), L"#32770", [id](HWND page) { return GetDlgItem(page, id) != nullptr; });
 }
 
 class Settings : public testing::Test {
@@ -82,10 +84,7 @@ protected:
     // The visible menu bar of the screen, or null.
     HWND MenuBarOf(HWND owner)
     {
-        HWND bar = nullptr;
-        while ((bar = FindWindowExW(nullptr, bar, TOOLBARCLASSNAMEW, nullptr)))
-            if (GetWindow(bar, GW_OWNER) == owner && IsWindowVisible(bar)) return bar;
-        return nullptr;
+        return FindWindowWhere(nullptr, TOOLBARCLASSNAMEW, [owner](HWND bar) { return GetWindow(bar, GW_OWNER) == owner && IsWindowVisible(bar); });
     }
 };
 
