@@ -1,6 +1,8 @@
-// The notification icon strip in-process: HM_NOTIFYICON's results and codes, the table, the
-// strip's coming and going, its geometry per screen profile, and taps.
+// The notification icon strip in-process: HM_NOTIFYICON's results and codes, also in the
+// WM_COPYDATA form other processes send, the table, the strip's coming and going, its geometry
+// per screen profile, taps, and an item's own icon.
 #include "support/dialog.h"
+#include "items/items.h"
 #include "items/navigation.h"
 #include "items/notifyicon.h"
 #include "look/scale.h"
@@ -40,6 +42,25 @@ public:
         return {result, GetLastError()};
     }
     LRESULT Op(WPARAM operation, NIMBRANOTIFYICONDATA r) { return Send(operation, &r).first; }
+    // The WM_COPYDATA form: the operation, the record, then width, height and side x side
+    // pixels of one colour when side is not 0.
+    static std::vector<BYTE> Payload(DWORD operation, const NIMBRANOTIFYICONDATA &record, int side = 0, DWORD argb = 0)
+    {
+        std::vector<BYTE> bytes((const BYTE *)&operation, (const BYTE *)&operation + 4);
+        bytes.insert(bytes.end(), (const BYTE *)&record, (const BYTE *)(&record + 1));
+        std::vector<DWORD> pixels(side ? 2 + side * side : 0, argb);
+        if (side) pixels[0] = pixels[1] = side;
+        bytes.insert(bytes.end(), (const BYTE *)pixels.data(), (const BYTE *)(pixels.data() + pixels.size()));
+        return bytes;
+    }
+    // Sends the payload as another process does; answers (result, last-error code) from the
+    // reply's halves.
+    static std::pair<DWORD, DWORD> SendCopy(const std::vector<BYTE> &bytes, ULONG_PTR dwData = HM_NOTIFYICON)
+    {
+        COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
+        ULONG64 reply = (ULONG64)SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&data);
+        return {(DWORD)reply, (DWORD)(reply >> 32)};
+    }
     void Add(UINT id, HICON icon = nullptr) { ASSERT_EQ(Op(NIMBRA_NIM_ADD, Record(id, icon)), 1); }
     bool StripShown() { return PumpUntil([] { return IconStrip != nullptr; }, 3000); }
     static COLORREF StripPixel(int x, int y) { return PixelOf(IconStrip, x, y); }
@@ -54,7 +75,7 @@ class Tray_Dpi131 : public Tray {};
 class Tray_Hires : public Tray {};
 class Tray_Landscape : public Tray {};
 
-// (A wrong record size and an add without an icon are refused across processes too: e2e/Tray.cpp.)
+// (A wrong record size and an add without an icon are refused in the WM_COPYDATA form below.)
 TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
 {
     Add(7);
@@ -121,6 +142,57 @@ TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
     for (UINT id = 1; id <= 3; id++) ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(id)), 1);
     ASSERT_TRUE(PumpUntil([] { return IconStrip == nullptr; }, 3000));
     EXPECT_EQ(std::make_pair(WindowPlace(ItemHost), ViewHeight), std::make_pair(std::array<LONG, 4>{0, 26, 240, 320}, 294));
+}
+
+// Other processes send their icons' pixels: the host makes, draws and replaces its own icons.
+// Bad payloads answer their codes in the reply's high half.
+TEST_F(Tray, CopiedIconsAppearAndChangeAndBadPayloadsAnswerTheirCodes)
+{
+    for (UINT id = 1; id <= 3; id++)
+        EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, Record(id), 16, id == 2 ? 0xFFFF0000 : 0xFF0000FF)), std::make_pair(1ul, 0ul));
+    ASSERT_TRUE(StripShown());
+    EXPECT_EQ((std::vector<COLORREF>{StripPixel(222, 3), StripPixel(202, 3), StripPixel(182, 3)}),
+              (std::vector<COLORREF>{RGB(0, 0, 255), RGB(255, 0, 0), RGB(0, 0, 255)}));
+    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_MODIFY, Record(1, nullptr, NIMBRA_NIF_ICON), 8, 0xFF00FF00)), std::make_pair(1ul, 0ul));
+    EXPECT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 255, 0); }, 3000)) << "new pixels, new picture";
+    for (UINT id = 1; id <= 3; id++) EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_DELETE, Record(id))), std::make_pair(1ul, 0ul));
+
+    NIMBRANOTIFYICONDATA r = Record(9);
+    r.hIcon = 0;
+    const std::vector<BYTE> whole = Payload(NIMBRA_NIM_ADD, r, 2, 0xFFFFFFFF);
+    // Every length from 0 to 200 but the good ones (156: the record alone, 180 with 2 x 2 pixels).
+    for (size_t length = 0; length <= 200; length++) {
+        if (length == 156 || length == 180) continue;
+        std::vector<BYTE> cut(whole.begin(), whole.begin() + std::min(length, whole.size()));
+        cut.resize(length, 0);
+        EXPECT_EQ(SendCopy(cut), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER)) << length;
+    }
+    std::vector<BYTE> huge = whole;
+    ((DWORD *)(huge.data() + 156))[0] = 0x40000001;   // width beyond any icon
+    EXPECT_EQ(SendCopy(huge), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(SendCopy(Payload(3, r)), std::make_pair(2ul, 0ul));
+    EXPECT_EQ(SendCopy(std::vector<BYTE>(4, 0xFF)), std::make_pair(2ul, 0ul)) << "operation 0xFFFFFFFF, no record";
+    EXPECT_EQ(SendCopy(whole, HM_NOTIFYICON + 1), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
+    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER)) << "no pixels and no icon";
+    r.cbSize = 88;
+    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
+    EXPECT_EQ(IconCount, 0u) << "a bad payload was accepted";
+}
+
+// The clock item's icon comes and goes with its window; reloads make it once.
+TEST_F(Tray, AnItemsIconComesAndGoesWithItsWindow)
+{
+    CopyText(AppSettings.PluginList, L"1::NimbraClock::");
+    PluginListChanged = true;
+    ReloadItems();
+    // The clock icon's hour hand, at icon slot i (from the right).
+    auto handAt = [](int slot) { return IconStrip && StripPixel(222 - 20 * slot + 7, 3 + 5) == RGB(0x20, 0x20, 0x20); };
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    EXPECT_EQ(SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0), 1);   // every item
+    EXPECT_TRUE(PumpUntil([] { return IconStrip == nullptr; }, 5000)) << "the unloaded item's icon stayed";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0), 0);
+    EXPECT_TRUE(PumpUntil([&] { return handAt(0); }, 5000));
+    EXPECT_FALSE(handAt(1)) << "a reload left a second icon";
 }
 
 // Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
