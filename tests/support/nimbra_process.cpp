@@ -2,8 +2,7 @@
 
 bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &v)
 {
-    std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\n" + L"Title = " + v.title + L"\n" +
-                        (v.disableCommandBar ? L"DisableCommandBar = 1\n" : L"");
+    std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\nTitle = " + v.title + L"\n";
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
     return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }

@@ -8,7 +8,6 @@
 struct SettingsFileValues {
     std::wstring plugins = L"1::NoSuchItem::";   // one record: no settings dialog at start
     std::wstring title = L"Start";
-    bool disableCommandBar = false;
 };
 
 // Writes settings.ini beside the given executable, as the program writes it (UTF-16 LE, BOM, " = ", LF).
