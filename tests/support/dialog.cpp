@@ -35,18 +35,11 @@ DWORD Deadline;
 bool Appeared;
 std::vector<ShownBox> *Boxes;
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM found)
-{
-    WCHAR cls[8] = L"";
-    GetClassNameW(window, cls, 8);
-    if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(window) || !GetDlgItem(window, IDC_TABS)) return TRUE;
-    *(HWND *)found = window;
-    return FALSE;
-}
-
 void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    HWND dialog = OpenSettingsDialog();
+    // The dialog is MainWindow's popup, the one with the tabs.
+    HWND dialog = GetLastActivePopup(MainWindow);
+    if (!IsWindowVisible(dialog) || !GetDlgItem(dialog, IDC_TABS)) dialog = nullptr;
     if (!dialog && GetTickCount() < Deadline) return;
     KillTimer(nullptr, timer);
     if (!dialog) return;
@@ -71,13 +64,6 @@ LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
-
-HWND OpenSettingsDialog()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&found);
-    return found;
-}
 
 bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end)
 {

@@ -21,8 +21,6 @@ enum class DialogEnd { Ok, Close, ByAction };
 // Close sends WM_CLOSE, ByAction leaves it to act. Answers whether the dialog appeared within
 // five seconds (when it did not, nothing ran).
 bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end);
-// The settings dialog of this thread that is open now, or null.
-HWND OpenSettingsDialog();
 // Presses a push button or clicks a check box of a page as a tap would (BM_CLICK).
 void Click(HWND page, int id);
 // Runs act and answers the message boxes it showed on this thread, each answered with OK as
