@@ -111,7 +111,7 @@ TEST_F(Background, TilesAnImageThatFitsTheSquareAndStretchesALargerOne)
     ComposeQuadrants(800, 600, {{190, 100, RED}, {230, 100, GREEN}, {100, 300, BLUE}, {300, 300, YELLOW}});
 }
 
-TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImageAndEachPictureReplacesTheLast)
+TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImageAndEachPictureReplacesTheLastAndNoNameIsCut)
 {
     const LPCWSTR families[] = {L"tdywater", L"Default_tdywater", L"stwater", L"Default_stwater"};
     const COLORREF colours[] = {RED, GREEN, BLUE, YELLOW};
@@ -134,14 +134,11 @@ TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImageAndEachPict
         EXPECT_FALSE(Reload());
         EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), colours[orders[useStartImage][3]]);
     }
-}
-
-TEST_F(Background, OverlongWatermarkNamesAreNeverCutToFit)
-{
-    // \Windows\ + 250 characters is the longest path that fits.
+    // An overlong name is never cut to fit: \Windows\ + 250 characters is the longest path that fits.
     const std::wstring fits = L"tdywater." + std::wstring(241, L'x');
     PutWatermark(fits, GREEN);
     EXPECT_FALSE(LoadWatermarkFile((fits + L"y").c_str())) << "loaded the name cut to fit";
     EXPECT_TRUE(LoadWatermarkFile(fits.c_str()));
     EXPECT_EQ(GetPixel(BackgroundDC, 1, 1), GREEN);
 }
+

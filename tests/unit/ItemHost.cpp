@@ -58,10 +58,7 @@ TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsPlacesNewWindowsAn
     SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0);
     LayoutItems(false);
     EXPECT_EQ(Tops(), (Ints{0, 51, 97}));
-}
-
-TEST_F(ItemHost_Window, RefreshAskedFromInsideTheHeightQueryRunsAfterThePass)
-{
+    // A refresh an item asks for from inside its height query runs after the pass.
     AddItem(L"Nag", {{PROBE_HEIGHT, 25}, {PROBE_HOST_CALL, TODAYM_REQUESTREFRESH}, {PROBE_HOST_CALL_AT, 2}});
     LoadList(L"1::Nag::");
     DeleteFileW(PROBE_LOG_PATH);

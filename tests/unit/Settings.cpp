@@ -92,7 +92,10 @@ TEST_F(Settings_File, LongValuesAreCutToTheirField)
     }
 }
 
-TEST_F(Settings_File, SavedFileHasTheFormatAndLoadsBackAsSaved)
+// The real writer, reporting a failure at the very end (as if the last byte did not reach disk).
+bool WriteAllThenFail(HANDLE file) { return !WriteSettingsFile(file); }
+
+TEST_F(Settings_File, SavedFileHasTheFormatAndLoadsBackAsSavedAndAFailedSaveKeepsTheOldFile)
 {
     Settings full = {L"", L"", L"\\Storage Card\\a = b.png", 1, 1, 1};
     CopyText(full.Title, std::wstring(259, L'T').c_str());
@@ -110,15 +113,8 @@ TEST_F(Settings_File, SavedFileHasTheFormatAndLoadsBackAsSaved)
         LoadSettings();
         EXPECT_EQ(Fields(AppSettings), Fields(settings));
     }
-}
-
-// The real writer, reporting a failure at the very end (as if the last byte did not reach disk).
-bool WriteAllThenFail(HANDLE file) { return !WriteSettingsFile(file); }
-
-// The old file survives every failure. A create failure changes nothing; after a failed write
-// or replace the running screen still follows the user's choices.
-TEST_F(Settings_File, FailedSaveKeepsTheOldFile)
-{
+    // The old file survives every failure. A create failure changes nothing; after a failed write
+    // or replace the running screen still follows the user's choices.
     const std::vector<unsigned char> old = Utf16(L"Plugins = 1::Old::\nTitle = Old\n");
     const Settings before = {L"Old", L"1::Old::", L"", 0, 0, 0}, next = {L"New", L"1::Old::", L"", 1, 1, 1};
     for (const char *failure : {"create", "write", "replace"}) {
