@@ -48,9 +48,10 @@ std::array<LONG, 4> PlaceIn(HWND window, HWND parent)
 
 // The frame: full screen below the navigation bar, the tabs below the heading, and a page per
 // tab that fills their display area, the first on top; no page is ever hidden. (A tab raising
-// its page, and OK in the navigation bar, are held end to end.) The tabs follow every size of the dialog; a rotation also initialises the pages
-// other than About again, after the size change (unsaved typing on the Settings page is
-// lost). A size change that keeps the width initialises nothing.
+// its page, and OK in the navigation bar, are held end to end.) The tabs follow every size of
+// the dialog; a rotation also initialises the pages other than About again, after the size
+// change (unsaved typing on the Settings page is lost). A size change that keeps the width
+// initialises nothing.
 TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotation)
 {
     EXPECT_TRUE(RunSettingsDialog([&](HWND dialog) {
