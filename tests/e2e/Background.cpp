@@ -14,7 +14,7 @@ TEST(Background, NoWatermarkAtAllShowsBothMessagesAndEndsWithZero)
         ~Aside() { for (auto &name : names) MoveFileW((Hidden + name).c_str(), (Windows + name).c_str()); }
     } aside;
     ASSERT_GT(aside.names.size(), 0u) << "the emulated device has no watermark to hide";
-    ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, SettingsFileValues()));
+    ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA));
     NimbraProcess p;
     ASSERT_TRUE(p.Start());
     for (const wchar_t *expected : {L"Failed to load System Today-Watermark!", L"Failed to Initialize Instance!"}) {

@@ -39,13 +39,13 @@ protected:
     HWND window = nullptr;
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
 
-    void Start(const SettingsFileValues &values)
+    void Start(const std::wstring &plugins)   // titled "Start"
     {
-        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, values));
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, plugins));
         ASSERT_TRUE(navigationBar.Start(L"navbar"));
         ASSERT_TRUE(PumpUntil([] { return FindWindowW(L"NimbraNavigationBar", nullptr) != nullptr; }, 10000));
         ASSERT_TRUE(nimbra.Start());
-        ASSERT_TRUE(window = WaitForNimbraWindow(values.title));
+        ASSERT_TRUE(window = WaitForNimbraWindow(L"Start"));
         SetForegroundWindow(window);
     }
     void TearDown() override
@@ -90,7 +90,7 @@ protected:
 
 TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
 {
-    Start({L"1::NoSuchItem::", L"Start"});
+    Start(L"1::NoSuchItem::");
     ASSERT_TRUE(PumpUntil([&] { return MenuBarOf(window) != nullptr; }, 5000));
     // Switched off, then on again: the screen grows over the bar's band, then gives it back.
     for (bool disable : {true, false}) {
@@ -112,7 +112,7 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
 TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsTheMenuBar)
 {
     MoveRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys", L"Software\\Nimbra Test Keys");
-    Start({L"0::", L"Start"});   // no item: the dialog opens at once
+    Start(L"0::");   // no item: the dialog opens at once
     HWND dialog = WaitForDialog();
     ASSERT_TRUE(dialog);
     HWND plugins = PageWith(dialog, IDC_PLUGIN_LIST), list = GetDlgItem(plugins, IDC_PLUGIN_LIST);
@@ -161,7 +161,7 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
 // Today screen, which leaves out the item Nimbra hosts (and no other).
 TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreenWhichDropsItsItem)
 {
-    Start({L"1::NimbraClock::", L"Start"});
+    Start(L"1::NimbraClock::");
     HWND dialog = HoldForDialog();
     ASSERT_TRUE(dialog);
     HWND plugins = PageWith(dialog, IDC_STARTUP), button = GetDlgItem(plugins, IDC_STARTUP);

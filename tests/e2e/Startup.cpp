@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         CloseAllInstances();
-        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA, SettingsFileValues()));   // titled "Start"
+        ASSERT_TRUE(WriteSettingsBeside(INSTALLED_NIMBRA));   // titled "Start"
     }
 };
 
@@ -67,12 +67,12 @@ TEST_F(Startup, CopiesWithOtherTitlesRunSideBySide)
     const std::wstring second = L"C:\\Program Files\\NimbraSecond\\Nimbra.exe";
     CreateDirectoryW(L"C:\\Program Files\\NimbraSecond", nullptr);
     ASSERT_TRUE(CopyFileW(INSTALLED_NIMBRA, second.c_str(), FALSE));
-    ASSERT_TRUE(WriteSettingsBeside(second, {L"1::NoSuchItem::", L"Second Today"}));
+    ASSERT_TRUE(WriteSettingsBeside(second, L"1::NoSuchItem::", L"Second Today"));
     NimbraProcess a, b(second);
     ASSERT_TRUE(a.Start() && WaitForNimbraWindow(Title));
     ASSERT_TRUE(b.Start() && WaitForNimbraWindow(L"Second Today"));
     // A copy with the first one's title finds it and ends.
-    ASSERT_TRUE(WriteSettingsBeside(second, {L"1::NoSuchItem::", Title}));
+    ASSERT_TRUE(WriteSettingsBeside(second, L"1::NoSuchItem::", Title));
     EXPECT_EQ(RunNimbra(L"", 15000, second), 0u);
     EXPECT_EQ(RunNimbra(L"quit"), 0u);
     EXPECT_EQ(a.Wait(10000), 1u);

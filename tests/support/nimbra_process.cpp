@@ -1,8 +1,8 @@
 #include "support/nimbra_process.h"
 
-bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &v)
+bool WriteSettingsBeside(const std::wstring &exePath, const std::wstring &plugins, const std::wstring &title)
 {
-    std::wstring text = L"\xFEFF" L"Plugins = " + v.plugins + L"\nTitle = " + v.title + L"\n";
+    std::wstring text = L"\xFEFF" L"Plugins = " + plugins + L"\nTitle = " + title + L"\n";
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
     return WriteFileBytes(folder + L"settings.ini", text.data(), text.size() * sizeof(wchar_t));
 }

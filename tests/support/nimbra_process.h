@@ -5,13 +5,9 @@
 
 #define INSTALLED_NIMBRA L"C:\\Program Files\\Nimbra\\Nimbra.exe"
 
-struct SettingsFileValues {
-    std::wstring plugins = L"1::NoSuchItem::";   // one record: no settings dialog at start
-    std::wstring title = L"Start";
-};
-
-// Writes settings.ini beside the given executable, as the program writes it (UTF-16 LE, BOM, " = ", LF).
-bool WriteSettingsBeside(const std::wstring &exePath, const SettingsFileValues &values);
+// Writes settings.ini beside the given executable, as the program writes it (UTF-16 LE, BOM, " = ",
+// LF). By default one item that does not exist (no settings dialog at start) and the title "Start".
+bool WriteSettingsBeside(const std::wstring &exePath, const std::wstring &plugins = L"1::NoSuchItem::", const std::wstring &title = L"Start");
 
 class NimbraProcess {
 public:

@@ -68,7 +68,7 @@ protected:
 
 } // namespace
 
-TEST_F(Background, DecodesEachFormatAndFallsBackOnDamagedFiles)
+TEST_F(Background, DecodesEachFormatFallsBackOnDamagedFilesAndTilesOrStretches)
 {
     // A 1 x 1 GIF whose only palette colour is red.
     const unsigned char gif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0,
@@ -98,10 +98,7 @@ TEST_F(Background, DecodesEachFormatAndFallsBackOnDamagedFiles)
         EXPECT_STREQ(LoadedImagePath, L"\\Windows\\tdywater.bmp");
         EXPECT_EQ(GetPixel(BackgroundDC, 5, 5), BLUE);
     }
-}
-
-TEST_F(Background, TilesAnImageThatFitsTheSquareAndStretchesALargerOne)
-{
+    // An image that fits the square is tiled, a larger one stretched.
     // 100 x 60 on a 320 square: 4 columns, 6 rows, the last of each 20 pixels.
     ComposeQuadrants(100, 60, {{10, 10, RED}, {75, 10, GREEN}, {10, 45, BLUE}, {275, 285, YELLOW}, {319, 10, RED},
                                     {319, 45, BLUE}, {75, 319, GREEN}, {319, 319, RED}});

@@ -111,7 +111,7 @@ TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThem
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
 }
 
-TEST_F(Items_Loading, ItemsUnloadedFromInsideTheirOwnCodeKeepTheirDllUntilItReturns)
+TEST_F(Items_Loading, UnloadsFromInsideAnItemAndFailedDestructionsAreSurvived)
 {
     AddItem(L"A", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 1}});   // in InitializeCustomItem
     AddItem(L"B", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 2}});   // in its height query
@@ -122,12 +122,9 @@ TEST_F(Items_Loading, ItemsUnloadedFromInsideTheirOwnCodeKeepTheirDllUntilItRetu
     // Each item's code goes on after its request; then the DLL goes.
     EXPECT_EQ(Log("", {"hostcall"}), (Lines{"hostcall 1334 -> 1", "hostcall 1334 -> 1"}));
     EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH));
-}
-
-TEST_F(Items_Loading, FailedDestructionIsReportedAndAReloadFromInsideTheUnloadKeepsTheNewItems)
-{
     // Gone's window is gone before the host destroys it; A's teardown opens the settings, and
     // the dialog reloads the list.
+    DeleteFileW(PROBE_LOG_PATH);
     AddItem(L"Gone");
     AddItem(L"A", {{PROBE_HOST_CALL, HM_SHOWSETTINGS}, {PROBE_HOST_CALL_AT, 3}});
     LoadList(L"2::Gone::A::");

@@ -52,7 +52,7 @@ protected:
     static std::pair<int, int> Where() { return {SelectedItem, SelectedIcon}; }
 };
 
-TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelection)
+TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheLast)
 {
     Load({1, 0, 1 | 2});   // A takes it, B refuses, C takes it and moves inside itself
     Press({VK_DOWN});
@@ -80,10 +80,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelection)
     EXPECT_EQ(Where(), std::make_pair(0, -1)) << "down starts again at the first item";
     Press({VK_UP});     // up from the first item: it loses the selection, nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
-}
-
-TEST_F(Navigation, TheStripTakesTheSelectionPastTheLastItem)
-{
+    // With a strip, the selection goes on into it past the last item.
     Load({1, 0});
     ShowStrip(3);
     Press({VK_DOWN});

@@ -44,7 +44,7 @@ protected:
     const std::wstring folder = ExeFolder() + L"settings-test\\", path = folder + SETTINGS_FILE_NAME, newPath = path + L".new";
 };
 
-TEST_F(Settings_File, KeysAndDamagedFiles)
+TEST_F(Settings_File, KeysDamagedFilesAndLongValues)
 {
     std::vector<unsigned char> odd = Utf16(L"Title = Whole\nTitle = Half");
     odd.push_back(0x0A);   // the final line feed cut in half: the last line has none
@@ -72,10 +72,7 @@ TEST_F(Settings_File, KeysAndDamagedFiles)
         LoadBytes(c.bytes);
         EXPECT_EQ(Fields(AppSettings), Fields(c.want));
     }
-}
-
-TEST_F(Settings_File, LongValuesAreCutToTheirField)
-{
+    // Long values are cut to their field.
     const std::wstring title259(259, L't'), path259(259, L'b'), list2047(2047, L'p');
     // The second round is a file of several megabytes; the line after the long ones still counts.
     for (const std::wstring &extra : {L""s, L"XYZ"s + std::wstring(1500000, L'c')}) {

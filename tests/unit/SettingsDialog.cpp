@@ -30,13 +30,6 @@ protected:
 };
 class SettingsDialog_Hires : public SettingsDialog {};
 
-std::wstring Text(HWND page, int id)
-{
-    WCHAR text[300] = L"";
-    GetDlgItemTextW(page, id, text, 300);
-    return text;
-}
-
 // Where a window lies in the client area of another.
 std::array<LONG, 4> PlaceIn(HWND window, HWND parent)
 {
@@ -65,23 +58,23 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
             EXPECT_EQ(PlaceIn(page, tabs), (std::array<LONG, 4>{0, 0, area.right, area.bottom}));
         EXPECT_EQ(GetWindow(tabs, GW_CHILD), PluginsPage) << "the first tab's page lies on top";
         EXPECT_TRUE(IsWindowVisible(PluginsPage) && IsWindowVisible(AboutPage)) << "pages are never hidden";
-        EXPECT_EQ(Text(AboutPage, IDC_VERSION), L"Ver. 0.4.0");
+        EXPECT_EQ(WindowText(GetDlgItem(AboutPage, IDC_VERSION)), L"Ver. 0.4.0");
 
         SetDlgItemTextW(SettingsPage, IDC_TITLE, L"typed");
         SetDlgItemTextW(AboutPage, IDC_VERSION, L"kept");
         SetWindowPos(dialog, nullptr, 0, 0, 240, 200, SWP_NOMOVE | SWP_NOZORDER);   // the height alone
         PumpMessages();
         EXPECT_EQ(WindowPlace(tabs)[3], WindowPlace(dialog)[3]) << "the tabs stay at the dialog's bottom";
-        EXPECT_EQ(Text(SettingsPage, IDC_TITLE), L"typed") << "a height change initialises no page";
+        EXPECT_EQ(WindowText(GetDlgItem(SettingsPage, IDC_TITLE)), L"typed") << "a height change initialises no page";
         ASSERT_TRUE(Rotate(320, 240));
-        bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && Text(SettingsPage, IDC_TITLE) == L"Dialog Test"; }, 5000);
+        bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && WindowText(GetDlgItem(SettingsPage, IDC_TITLE)) == L"Dialog Test"; }, 5000);
         std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage), aboutPlace = WindowPlace(AboutPage);
         Rotate(240, 320);
         EXPECT_TRUE(turned);
         EXPECT_EQ(dialogPlace, (std::array<LONG, 4>{0, 26, 320, 214}));
         EXPECT_GT(pagePlace[2], 300) << "the page follows the tab control";
         EXPECT_EQ(aboutPlace, pagePlace) << "the About page keeps its texts but not its size";
-        EXPECT_EQ(Text(AboutPage, IDC_VERSION), L"kept");
+        EXPECT_EQ(WindowText(GetDlgItem(AboutPage, IDC_VERSION)), L"kept");
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(tabs)[2] == 242; }, 5000));
     }, DialogEnd::Close));
 }
