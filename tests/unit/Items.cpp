@@ -34,7 +34,7 @@ TEST(Items, ParsesCountThenNames)
 
 class Items_Loading : public HostTest {};
 
-TEST_F(Items_Loading, ProbeIsLoadedShownPolledAndUnloadedInTheContractsOrder)
+TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedOffOnTheSystemTodayScreen)
 {
     AddItem(L"Seq", {{PROBE_HEIGHT, 30}});
     LoadList(L"1::Seq::");
@@ -44,10 +44,7 @@ TEST_F(Items_Loading, ProbeIsLoadedShownPolledAndUnloadedInTheContractsOrder)
     EXPECT_EQ(Log("Seq", {"init", "show 1", "clearcache", "query", "destroy"}),
               (Lines{"init cyp=30", "show 1", "clearcache tli=self", "query tli=self cyp=30 -> 0",
                      "query tli=self cyp=30 -> 0", "clearcache tli=self", "destroy"}));
-}
-
-TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
-{
+    // The load rules, and the switch-off on the system Today screen.
     AddItem(L"Good");
     AddItem(L"NoDll", {}, nullptr);
     AddItem(L"Missing", {}, L"C:\\Program Files\\Nimbra\\plugins\\NoSuchItem.dll");
@@ -86,7 +83,7 @@ TEST_F(Items_Loading, LoadRulesAndTheSwitchOffOnTheSystemTodayScreen)
     for (const wchar_t *value : {L"Type", L"DLL"}) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, value);
 }
 
-TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThemBack)
+TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
 {
     AddItem(L"Twice");
     AddItem(L"Other");
@@ -109,10 +106,7 @@ TEST_F(Items_Loading, UnloadByNameLetsGoOfEveryMatchingRecordAndReloadBringsThem
     EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
     EXPECT_EQ(unload(nullptr, 0), 1);
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
-}
-
-TEST_F(Items_Loading, UnloadsFromInsideAnItemAndFailedDestructionsAreSurvived)
-{
+    // Unloads from inside an item.
     AddItem(L"A", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 1}});   // in InitializeCustomItem
     AddItem(L"B", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 2}});   // in its height query
     LoadList(L"1::A::");
@@ -142,3 +136,4 @@ TEST_F(Items_Loading, UnloadsFromInsideAnItemAndFailedDestructionsAreSurvived)
     ASSERT_TRUE(ItemCount == 2 && Items != &StaticItem);
     for (int i : {0, 1}) EXPECT_TRUE(IsWindow(Items[i].hwndCustom) && !IsWindow(old[i])) << i;
 }
+

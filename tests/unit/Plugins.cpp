@@ -90,7 +90,7 @@ protected:
 
 } // namespace
 
-TEST_F(Plugins, ItemsPaintInTheHostsColoursOverTheWatermark)
+TEST_F(Plugins, ItemsPaintInTheHostsColoursAndOwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
 {
     SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", L"Note1", L"Water the plants");
     int top = 0;
@@ -113,10 +113,7 @@ TEST_F(Plugins, ItemsPaintInTheHostsColoursOverTheWatermark)
             EXPECT_EQ(CountColor(window, look.absent), 0);
         }
     }
-}
-
-TEST_F(Plugins, OwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
-{
+    // The owner and the notes follow edits and taps at the next poll.
     MoveRegTree(HKEY_CURRENT_USER, OwnerKey, OwnerBackup);   // the device's owner comes back at the end
     for (const wchar_t *field : {L"Name", L"Company", L"Telephone", L"E-mail"}) SetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin");
     for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", note, note);
@@ -153,3 +150,4 @@ TEST_F(Plugins, OwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
     EXPECT_EQ(expanded, 1u) << "kept for the next start";
     MoveRegTree(HKEY_CURRENT_USER, OwnerBackup, OwnerKey);
 }
+

@@ -76,7 +76,7 @@ class Tray_Hires : public Tray {};
 class Tray_Landscape : public Tray {};
 
 // (A wrong record size and an add without an icon are refused in the WM_COPYDATA form below.)
-TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
+TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHighlight)
 {
     Add(7);
     ASSERT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
@@ -105,10 +105,8 @@ TEST_F(Tray, RejectedRequestsAnswerTheirCodeAndChangeNothing)
     NIMBRANOTIFYICONDATA more = Record(21);
     EXPECT_EQ(Send(NIMBRA_NIM_ADD, &more), std::make_pair((LRESULT)0, (DWORD)ERROR_NO_MORE_ITEMS));
     EXPECT_EQ(IconCount, MAX_ICONS);
-}
-
-TEST_F(Tray, AddModifyDeleteKeepTheOrderAndTheHighlight)
-{
+    // Add, modify and delete.
+    ReleaseIconStrip();
     for (UINT id : {1, 2, 3, 2}) Add(id);   // the same pair again is a second icon
     SelectedIcon = 2;   // icon 3
     // Each delete takes the first entry of its pair; the highlight stays on icon 3 until it goes itself.
@@ -128,7 +126,7 @@ TEST_F(Tray, AddModifyDeleteKeepTheOrderAndTheHighlight)
     EXPECT_EQ(std::make_pair(IconTable[0].uCallbackMessage, IconTable[0].hIcon), std::make_pair(0u, (HICON) nullptr));
 }
 
-TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
+TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
 {
     // 600 ms from the first add to the third: each add restarts the 500 ms wait.
     for (UINT id = 1; id <= 3; id++) {
@@ -142,11 +140,28 @@ TEST_F(Tray, StripComesOnceAfterABurstAndGoesWithTheLastIcon)
     for (UINT id = 1; id <= 3; id++) ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(id)), 1);
     ASSERT_TRUE(PumpUntil([] { return IconStrip == nullptr; }, 3000));
     EXPECT_EQ(std::make_pair(WindowPlace(ItemHost), ViewHeight), std::make_pair(std::array<LONG, 4>{0, 26, 240, 320}, 294));
+    // Taps select by pitch from the right and notify the owner.
+    Add(41);
+    Add(42);
+    ASSERT_TRUE(StripShown());
+    // x: the icon then highlighted (slot 2 holds no icon)
+    for (auto [x, selected] : {std::pair{220, 1}, {230, 0}, {190, 0}}) {
+        SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
+        EXPECT_EQ(SelectedIcon, selected) << x;
+    }
+    std::vector<std::pair<WPARAM, LPARAM>> received;
+    for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
+    EXPECT_EQ(received, (std::vector<std::pair<WPARAM, LPARAM>>{{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}}));
+    // The highlight spans one pitch from 2 pixels left of the icon, from row 2 down.
+    EXPECT_EQ(StripPixel(221, 2), HighlightColor);
+    EXPECT_EQ(StripPixel(220, 20), HighlightColor);
+    EXPECT_NE(StripPixel(219, 10), HighlightColor);
+    EXPECT_NE(StripPixel(221, 1), HighlightColor);
 }
 
 // Other processes send their icons' pixels: the host makes, draws and replaces its own icons.
 // Bad payloads answer their codes in the reply's high half.
-TEST_F(Tray, CopiedIconsAppearAndChangeAndBadPayloadsAnswerTheirCodes)
+TEST_F(Tray, CopiedIconsAppearAndChangeBadPayloadsAnswerTheirCodesAndAnItemsIconGoesWithIt)
 {
     for (UINT id = 1; id <= 3; id++)
         EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, Record(id), 16, id == 2 ? 0xFFFF0000 : 0xFF0000FF)), std::make_pair(1ul, 0ul));
@@ -177,11 +192,7 @@ TEST_F(Tray, CopiedIconsAppearAndChangeAndBadPayloadsAnswerTheirCodes)
     r.cbSize = 88;
     EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
     EXPECT_EQ(IconCount, 0u) << "a bad payload was accepted";
-}
-
-// The clock item's icon comes and goes with its window; reloads make it once.
-TEST_F(Tray, AnItemsIconComesAndGoesWithItsWindow)
-{
+    // The clock item's icon comes and goes with its window; reloads make it once.
     CopyText(AppSettings.PluginList, L"1::NimbraClock::");
     PluginListChanged = true;
     ReloadItems();
@@ -196,8 +207,10 @@ TEST_F(Tray, AnItemsIconComesAndGoesWithItsWindow)
 }
 
 // Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
-void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop)
+void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop, int bigTray = 0)
 {
+    AppSettings.BigTray = bigTray;
+    ComputeTrayMetrics();
     for (UINT id = 1; id <= MAX_ICONS; id++) t.Add(id, t.Icons[id % 3]);
     ASSERT_TRUE(t.StripShown());
     RECT strip;
@@ -218,31 +231,6 @@ TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28
 TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6); }
 TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3); }
 
-TEST_F(Tray, BigIconsAt96Dpi)
-{
-    AppSettings.BigTray = 1;
-    ComputeTrayMetrics();
-    CheckStripGeometry(*this, 206, 34, 6, 37, 3);
-}
-
-TEST_F(Tray, TapsSelectByPitchFromTheRightAndNotifyTheOwner)
-{
-    Add(41);
-    Add(42);
-    ASSERT_TRUE(StripShown());
-    // x: the icon then highlighted (slot 2 holds no icon)
-    for (auto [x, selected] : {std::pair{220, 1}, {230, 0}, {190, 0}}) {
-        SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
-        EXPECT_EQ(SelectedIcon, selected) << x;
-    }
-    std::vector<std::pair<WPARAM, LPARAM>> received;
-    for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
-    EXPECT_EQ(received, (std::vector<std::pair<WPARAM, LPARAM>>{{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}}));
-    // The highlight spans one pitch from 2 pixels left of the icon, from row 2 down.
-    EXPECT_EQ(StripPixel(221, 2), HighlightColor);
-    EXPECT_EQ(StripPixel(220, 20), HighlightColor);
-    EXPECT_NE(StripPixel(219, 10), HighlightColor);
-    EXPECT_NE(StripPixel(221, 1), HighlightColor);
-}
+TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 1); }
 
 } // namespace
