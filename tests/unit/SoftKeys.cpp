@@ -25,10 +25,10 @@ void SetValue(HKEY root, const std::wstring &key, const WCHAR *name, const WCHAR
 
 TEST(SoftKeys, LabelsAndProgramsComeFromTheRegistryWithTheirFallbacks)
 {
-    const std::wstring label31(31, L'L'), label300(300, L'R');
+    const std::wstring label31(31, L'L'), label300(300, L'R'), path261 = L"\"" + std::wstring(259, L'p') + L"\"";
     struct Case { const WCHAR *left, *leftOpen, *right, *provider, *leftText, *leftPath, *rightText, *rightPath, *params; } cases[] = {
         {nullptr, nullptr, nullptr, L"Kontakte", L"Phone", L"\\Windows\\cprog.exe", L"Kontakte", L"\\Windows\\poutlook.exe", L"contacts"},
-        {L"Dial", L"\\dial.exe", L"Mail", nullptr, L"Dial", L"\\dial.exe", L"Mail", L"\\mail.exe", L"-"},
+        {L"Dial", path261.c_str(), L"Mail", nullptr, L"Dial", path261.c_str(), L"Mail", L"\\mail.exe", L"-"},
         {label31.c_str(), nullptr, label300.c_str(), NUMBER, label31.c_str(), L"", L"Contacts", L"\\Windows\\poutlook.exe", L"contacts"},
         {NUMBER, L"\\dial.exe", L"", L"Contacts", L"Phone", L"\\Windows\\cprog.exe", L"", L"\\mail.exe", L"-"},   // the device's name
     };
