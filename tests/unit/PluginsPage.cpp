@@ -5,6 +5,7 @@
 #include "support/chooser.h"
 #include "items/items.h"
 #include "look/background.h"
+#include "plugins/probe/probe.h"
 #include "res/resource.h"
 #include "settings/settingsdialog.h"
 #include <optional>
@@ -114,8 +115,9 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderAndOkWritesItBackThirtyAtMo
 // Up and Down on the rows; after OK the list names the ticked rows in their new order.
 TEST_F(PluginsPage_Dialog, UpAndDownMoveTheSelectedRowWithItsTick)
 {
-    for (auto [name, order] : {std::pair{L"A", 2u}, {L"B", 4u}, {L"C", 6u}}) AddItem(name, order);
+    for (auto [name, order] : {std::pair{L"A", 2u}, {L"B", 4u}, {L"C", 6u}}) AddItem(name, order, PROBE_DLL_PATH);
     CopyText(AppSettings.PluginList, L"2::A::B::");
+    ReloadAllItems();   // A over B, of one height
     std::vector<std::string> seen;
     EXPECT_TRUE(RunSettingsDialog([&](HWND) {
         HWND list = List();
@@ -138,6 +140,8 @@ TEST_F(PluginsPage_Dialog, UpAndDownMoveTheSelectedRowWithItsTick)
                                                "C 4 B* 6 A* 8 | -1 0", "C 4 B* 6 A* 8 | -1 2", "C 4 B* 6 A* 8 | -1 -1",
                                                "C 4 B* 6 A* 8 | -1 -1", "C 4 B* 6 A* 8 | columns 1"}));
     EXPECT_EQ(Narrow(AppSettings.PluginList), "2::B::A::");
+    ASSERT_EQ(ItemCount, 2u);   // and their windows changed places on the screen
+    EXPECT_TRUE(!wcscmp(Items[0].szName, L"B") && WindowPlace(Items[0].hwndCustom)[1] < WindowPlace(Items[1].hwndCustom)[1]);
 }
 
 TEST_F(PluginsPage_Dialog, StartupShortcutFollowsTheFileAndBackgroundButtonsMarkTheBackground)
