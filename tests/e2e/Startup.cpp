@@ -35,7 +35,7 @@ protected:
     }
 };
 
-TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstance)
+TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenQuitEndsTheInstanceAndCopiesWithOtherTitlesRunSideBySide)
 {
     // Words for a running instance end at once when none runs; they count inside longer text.
     for (const wchar_t *words : {L"--please-quit-now", L"settings"}) EXPECT_EQ(RunNimbra(words), 0u) << Narrow(words);
@@ -60,10 +60,7 @@ TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstanc
     EXPECT_TRUE(PumpUntil([&] { HWND fg = GetForegroundWindow(); return fg && GetWindow(fg, GW_OWNER) == window; }, 5000));
     EXPECT_EQ(RunNimbra(L"settings quit"), 0u);
     EXPECT_EQ(first.Wait(10000), 1u);
-}
-
-TEST_F(Startup, CopiesWithOtherTitlesRunSideBySide)
-{
+    // Copies with other titles run side by side.
     const std::wstring second = L"C:\\Program Files\\NimbraSecond\\Nimbra.exe";
     CreateDirectoryW(L"C:\\Program Files\\NimbraSecond", nullptr);
     ASSERT_TRUE(CopyFileW(INSTALLED_NIMBRA, second.c_str(), FALSE));

@@ -68,7 +68,7 @@ protected:
 
 } // namespace
 
-TEST_F(Background, DecodesEachFormatFallsBackOnDamagedFilesAndTilesOrStretches)
+TEST_F(Background, CustomImagesDecodeTileAndStretchAndWatermarksAreSearchedByFamily)
 {
     // A 1 x 1 GIF whose only palette colour is red.
     const unsigned char gif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0,
@@ -106,10 +106,8 @@ TEST_F(Background, DecodesEachFormatFallsBackOnDamagedFilesAndTilesOrStretches)
     ComposeQuadrants(200, 500, {{80, 40, RED}, {240, 40, GREEN}, {80, 300, RED}, {240, 300, GREEN}});
     // 800 x 600: the left 600 x 600; x 190 maps to image column 356, still left of 400.
     ComposeQuadrants(800, 600, {{190, 100, RED}, {230, 100, GREEN}, {100, 300, BLUE}, {300, 300, YELLOW}});
-}
-
-TEST_F(Background, WatermarkFamiliesAreTriedInTheOrderOfUseStartImageAndEachPictureReplacesTheLastAndNoNameIsCut)
-{
+    // Without a custom image: the watermark families.
+    AppSettings.EnableBackground = 0;
     const LPCWSTR families[] = {L"tdywater", L"Default_tdywater", L"stwater", L"Default_stwater"};
     const COLORREF colours[] = {RED, GREEN, BLUE, YELLOW};
     const int orders[2][4] = {{0, 1, 2, 3}, {2, 3, 0, 1}};

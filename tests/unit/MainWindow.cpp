@@ -18,9 +18,47 @@ protected:
     void SetUp() override { OpenScreen({L"Nimbra Test Screen", L"", L"", 0, 1, 0}); }
 };
 
-TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWhoseOkBringsTheTodayScreenForward)
+TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgroundChangeAndDestructionReleasesEverything)
+{
+    // The screen is a top-level window too: the Today refresh notice makes it read the colours again.
+    const DWORD text = RGB(1, 2, 3), before = TextColor;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4", REG_DWORD, &text, 4), ERROR_SUCCESS);
+    CopyText(AppSettings.Title, L"Renamed Screen");
+    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
+    EXPECT_EQ(FindWindowW(L"NimbraClass", L"Renamed Screen"), MainWindow);
+    PumpFor(600);
+    EXPECT_EQ(TextColor, before) << "nothing changed in the background, yet it was broadcast";
+    // The dialog marks the background as changed: every top-level window hears of it afterwards.
+    BackgroundDirty = true;
+    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
+    const bool heard = PumpUntil([&] { return TextColor == text; }, 3000);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
+    EXPECT_TRUE(heard);
+    // Destruction releases every GDI object and ends the loop.
+    const HGDIOBJ dc = BackgroundDC, pen = SeparatorPen, brush = HighlightBrush, bitmap = BackgroundBitmap;
+    ASSERT_TRUE(dc && pen && brush && bitmap);   // the device's colour scheme gives a pen and a brush
+    DestroyWindow(MainWindow);
+    EXPECT_EQ(std::vector<DWORD>({GetObjectType(dc), GetObjectType(pen), GetObjectType(brush)}), std::vector<DWORD>(3, 0));
+    // The bitmap outlives the window: the message loop deletes it after the quit message.
+    EXPECT_EQ(GetObjectType(bitmap), (DWORD)OBJ_BITMAP);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The screen fills the screen below the navigation bar, also turned, where it shows the watermark
+// for the new size; activation starts the height poll, and OK brings the Today screen forward.
+TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarAlsoTurnedAndItsOkBringsTheTodayScreenForward)
 {
     EXPECT_EQ(WindowPlace(MainWindow), (std::array<LONG, 4>{0, 26, 240, 320})) << "without a menu bar it reaches the bottom";
+    ASSERT_TRUE(Rotate(320, 240));
+    bool rotated = PumpUntil([] { return WindowPlace(MainWindow) == std::array<LONG, 4>{0, 26, 320, 240}; }, 5000);
+    bool reloaded = PumpUntil([] { return wcsstr(LoadedImagePath, L"_320_240.") != nullptr; }, 3000);
+    std::array<LONG, 4> host = WindowPlace(ItemHost);
+    ASSERT_TRUE(Rotate(240, 320));
+    EXPECT_TRUE(rotated) << "the window did not follow the rotation";
+    EXPECT_TRUE(reloaded) << Narrow(LoadedImagePath);
+    EXPECT_EQ(host, (std::array<LONG, 4>{0, 26, 320, 240}));
+    EXPECT_TRUE(PumpUntil([] { return WindowPlace(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
     EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) << "the navigation bar shows OK for it";
     SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
     SendMessageW(MainWindow, WM_ACTIVATE, WA_CLICKACTIVE, 0);
@@ -42,49 +80,6 @@ TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarWhoseOkBringsTheTod
     EXPECT_EQ(std::make_pair(SelectedItem, SelectedIcon), std::make_pair(-1, -1));
     DestroyWindow(today);
     UnregisterClassW(wc.lpszClassName, wc.hInstance);
-}
-
-TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgroundChange)
-{
-    // The screen is a top-level window too: the Today refresh notice makes it read the colours again.
-    const DWORD text = RGB(1, 2, 3), before = TextColor;
-    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4", REG_DWORD, &text, 4), ERROR_SUCCESS);
-    CopyText(AppSettings.Title, L"Renamed Screen");
-    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
-    EXPECT_EQ(FindWindowW(L"NimbraClass", L"Renamed Screen"), MainWindow);
-    PumpFor(600);
-    EXPECT_EQ(TextColor, before) << "nothing changed in the background, yet it was broadcast";
-    // The dialog marks the background as changed: every top-level window hears of it afterwards.
-    BackgroundDirty = true;
-    EXPECT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
-    const bool heard = PumpUntil([&] { return TextColor == text; }, 3000);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
-    EXPECT_TRUE(heard);
-}
-
-TEST_F(MainWindow_Screen, DestructionReleasesEveryGdiObjectAndEndsTheLoop)
-{
-    const HGDIOBJ dc = BackgroundDC, pen = SeparatorPen, brush = HighlightBrush, bitmap = BackgroundBitmap;
-    ASSERT_TRUE(dc && pen && brush && bitmap);   // the device's colour scheme gives a pen and a brush
-    DestroyWindow(MainWindow);
-    EXPECT_EQ(std::vector<DWORD>({GetObjectType(dc), GetObjectType(pen), GetObjectType(brush)}), std::vector<DWORD>(3, 0));
-    // The bitmap outlives the window: the message loop deletes it after the quit message.
-    EXPECT_EQ(GetObjectType(bitmap), (DWORD)OBJ_BITMAP);
-    MSG quit;
-    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}
-
-TEST_F(MainWindow_Screen, RotationResizesTheScreenAndShowsTheWatermarkForTheNewSize)
-{
-    ASSERT_TRUE(Rotate(320, 240));
-    bool rotated = PumpUntil([] { return WindowPlace(MainWindow) == std::array<LONG, 4>{0, 26, 320, 240}; }, 5000);
-    bool reloaded = PumpUntil([] { return wcsstr(LoadedImagePath, L"_320_240.") != nullptr; }, 3000);
-    std::array<LONG, 4> host = WindowPlace(ItemHost);
-    ASSERT_TRUE(Rotate(240, 320));
-    EXPECT_TRUE(rotated) << "the window did not follow the rotation";
-    EXPECT_TRUE(reloaded) << Narrow(LoadedImagePath);
-    EXPECT_EQ(host, (std::array<LONG, 4>{0, 26, 320, 240}));
-    EXPECT_TRUE(PumpUntil([] { return WindowPlace(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
 }
 
 } // namespace

@@ -110,7 +110,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
 // A candidate holds the selection before it is asked: announcing it from inside the question
 // costs it nothing. A tap on another item takes it away; a window of no item clears only the
 // icon highlight. Deactivation drops the selection without a repaint.
-TEST_F(Navigation, TappedItemsAndDeactivation)
+TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOfferedTheSelection)
 {
     Load({1 | 4, 1});
     ShowStrip(1);
@@ -128,12 +128,9 @@ TEST_F(Navigation, TappedItemsAndDeactivation)
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
     EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
-}
-
-// An item that unloads every item from inside the question: its code returns into its DLL,
-// and the selection is nowhere.
-TEST_F(Navigation, AnItemThatUnloadsTheListWhenOfferedTheSelection)
-{
+    // An item that unloads every item from inside the question: its code returns into its DLL,
+    // and the selection is nowhere.
+    ReleaseIconStrip();
     AddItem(L"A", {{PROBE_SELECT, 1}, {PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 4}});
     AddItem(L"B", {{PROBE_SELECT, 1}});
     LoadList(L"2::A::B::");

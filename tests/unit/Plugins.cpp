@@ -19,9 +19,8 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
              : wParam == TODAYCOLOR_HIGHLIGHTEDTEXT ? HostHighlightText : 0;
     if (msg == TODAYM_DRAWWATERMARK) {
         auto *info = reinterpret_cast<TODAYDRAWWATERMARKINFO *>(lParam);
-        HBRUSH brush = CreateSolidBrush(HostWatermark);
-        FillRect(info->hdc, &info->rc, brush);
-        return DeleteObject(brush);
+        SetDCBrushColor(info->hdc, HostWatermark);
+        return FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(DC_BRUSH));
     }
     if (msg == TODAYM_TOOKSELECTION) TookSelection = reinterpret_cast<HWND>(wParam);
     return msg == TODAYM_TOOKSELECTION || msg == WM_ERASEBKGND ? 1 : DefWindowProcW(hwnd, msg, wParam, lParam);

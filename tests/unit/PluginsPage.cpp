@@ -61,7 +61,7 @@ protected:
     }
 };
 
-TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderAndOkWritesItBackThirtyAtMost)
+TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderThirtyAtMostUpAndDownMoveThemAndOkWritesThemBack)
 {
     // Items are enumerated by name and each is put at the top: the rows start in reverse order.
     struct Case { const char *name; std::vector<std::pair<std::wstring, std::optional<DWORD>>> items; const wchar_t *list; const char *rows, *saved; };
@@ -110,11 +110,8 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderAndOkWritesItBackThirtyAtMo
     AddItem(L"K10" + std::wstring(29, L'x'), 0);   // 32 characters, enumerated after K10
     EXPECT_TRUE(RunSettingsDialog([&](HWND) { rows = Rows(); }, DialogEnd::Close));
     EXPECT_EQ(rows, "K10 2 K09 4 K08 6 K07 8 K06 10 K05 12 K02 14 K01 16 K00 18");
-}
-
-// Up and Down on the rows; after OK the list names the ticked rows in their new order.
-TEST_F(PluginsPage_Dialog, UpAndDownMoveTheSelectedRowWithItsTick)
-{
+    // Up and Down on the rows; after OK the list names the ticked rows in their new order.
+    DeleteRegTree(HKEY_LOCAL_MACHINE, ItemsKey);
     for (auto [name, order] : {std::pair{L"A", 2u}, {L"B", 4u}, {L"C", 6u}}) AddItem(name, order, PROBE_DLL_PATH);
     CopyText(AppSettings.PluginList, L"2::A::B::");
     ReloadAllItems();   // A over B, of one height

@@ -44,7 +44,10 @@ protected:
     const std::wstring folder = ExeFolder() + L"settings-test\\", path = folder + SETTINGS_FILE_NAME, newPath = path + L".new";
 };
 
-TEST_F(Settings_File, KeysDamagedFilesAndLongValues)
+// The real writer, reporting a failure at the very end (as if the last byte did not reach disk).
+bool WriteAllThenFail(HANDLE file) { return !WriteSettingsFile(file); }
+
+TEST_F(Settings_File, LoadsKeysDamagedFilesAndLongValuesAndSavesWithoutEverLosingTheOldFile)
 {
     std::vector<unsigned char> odd = Utf16(L"Title = Whole\nTitle = Half");
     odd.push_back(0x0A);   // the final line feed cut in half: the last line has none
@@ -87,21 +90,15 @@ TEST_F(Settings_File, KeysDamagedFilesAndLongValues)
         LoadBytes(Utf16(L"Title = " + std::wstring(before, L'a') + L"\xD83D\xDE00\n"));
         EXPECT_EQ(std::wstring(AppSettings.Title), std::wstring(before, L'a') + (before == 258 ? L"" : L"\xD83D\xDE00"));
     }
-}
-
-// The real writer, reporting a failure at the very end (as if the last byte did not reach disk).
-bool WriteAllThenFail(HANDLE file) { return !WriteSettingsFile(file); }
-
-TEST_F(Settings_File, SavedFileHasTheFormatAndLoadsBackAsSavedAndAFailedSaveKeepsTheOldFile)
-{
+    // The saved file has the format and loads back as saved.
     Settings full = {L"", L"", L"\\Storage Card\\a = b.png", 1, 1, 1};
     CopyText(full.Title, std::wstring(259, L'T').c_str());
     CopyText(full.PluginList, (L"30::" + std::wstring(990, L'n')).c_str());
-    const std::pair<Settings, std::wstring> cases[] = {
+    const std::pair<Settings, std::wstring> saves[] = {
         {{L"Mine", L"0::", L"", 0, 0, 0}, L"Plugins = 0::\nTitle = Mine\n"},   // flags that are off are left out
         {full, L"Plugins = " + std::wstring(full.PluginList) + L"\nTitle = " + full.Title +
                    L"\nBackground = \\Storage Card\\a = b.png\nEnableBackground = 1\nDisableCommandBar = 1\nBigTray = 1\n"}};
-    for (const auto &[settings, text] : cases) {
+    for (const auto &[settings, text] : saves) {
         SCOPED_TRACE(Narrow(text.substr(0, 20)));
         EXPECT_TRUE(StoreSettings(settings));
         EXPECT_EQ(ReadFileBytes(path), Utf16(text));

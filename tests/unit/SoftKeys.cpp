@@ -23,7 +23,7 @@ void SetValue(HKEY root, const std::wstring &key, const WCHAR *name, const WCHAR
     else RegistrySetString(root, key.c_str(), name, text);
 }
 
-TEST(SoftKeys, LabelsAndProgramsComeFromTheRegistryWithTheirFallbacks)
+TEST(SoftKeys, LabelsAndProgramsComeFromTheRegistryWithTheirFallbacksAndStartSilently)
 {
     const std::wstring label31(31, L'L'), label300(300, L'R'), path261 = L"\"" + std::wstring(259, L'p') + L"\"";
     struct Case { const WCHAR *left, *leftOpen, *right, *provider, *leftText, *leftPath, *rightText, *rightPath, *params; } cases[] = {
@@ -43,10 +43,7 @@ TEST(SoftKeys, LabelsAndProgramsComeFromTheRegistryWithTheirFallbacks)
                   Starts({c.leftText, c.leftPath, c.rightText, c.rightPath, c.params}));
     }
     DeleteRegTree(HKEY_CURRENT_USER, KEYS);
-}
-
-TEST(SoftKeys_Launch, RootedAndQuotedPathsStartAndFailuresAreSilent)
-{
+    // Rooted and quoted paths start, failures are silent.
     ResetProgramStarts();
     ASSERT_TRUE(SetCurrentDirectoryW(L"Z:\\"));   // a rooted path names the program's drive all the same
     // A box shown for a failure is closed at once: the test fails instead of hanging.
