@@ -27,7 +27,7 @@ constexpr WPARAM TAB_CONTROL_VERSION = 0x20E;
 // The full-screen frame with OK in the navigation bar, the input panel down and an empty menu bar.
 constexpr DWORD DIALOG_INIT_FLAGS = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
 
-struct PageSpec {
+struct PageEntry {
     LPCWSTR tab;
     int templateId;
     DLGPROC proc;
@@ -35,7 +35,7 @@ struct PageSpec {
 };
 
 // In tab order; the first page made lies on top, matching the tab selected by default.
-static const PageSpec Pages[] = {
+static const PageEntry Pages[] = {
     {L"Plugins", IDD_PLUGINS_PAGE, PluginsPageProc, &PluginsPage},
     {L"Settings", IDD_SETTINGS_PAGE, SettingsPageProc, &SettingsPage},
     {L"Soft Keys", IDD_SOFTKEYS_PAGE, SoftKeysPageProc, &SoftKeysPage},
@@ -51,16 +51,16 @@ void FitPageToTab(HWND page)
     SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER);
 }
 
-static HWND CreatePage(HWND tabs, int index, const PageSpec &spec)
+static HWND CreatePage(HWND tabs, int index, const PageEntry &entry)
 {
     TCITEMW tab = {};
     tab.mask = TCIF_TEXT;
-    tab.pszText = (LPWSTR)spec.tab;
+    tab.pszText = (LPWSTR)entry.tab;
     SendMessageW(tabs, TCM_INSERTITEMW, index, (LPARAM)&tab);
 
-    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(spec.templateId), (LPCWSTR)RT_DIALOG);
+    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(entry.templateId), (LPCWSTR)RT_DIALOG);
     HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
-    HWND page = loaded ? CreateDialogIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, tabs, spec.proc, 0) : nullptr;
+    HWND page = loaded ? CreateDialogIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, tabs, entry.proc, 0) : nullptr;
     if (page) ShowWindow(page, SW_SHOW);
     return page;
 }
