@@ -27,7 +27,8 @@ constexpr UINT HM_SHOWSETTINGS = 0x8066;         // 32870: run the settings dial
 constexpr UINT_PTR REFRESH_TIMER = 100;          // on ItemHost: the item height poll
 constexpr UINT REFRESH_INTERVAL = 2000;          // ms
 constexpr UINT_PTR ICONSTRIP_TIMER = 102;        // on MainWindow: coalesces icon changes
-constexpr UINT ICONSTRIP_INTERVAL = 500;         // ms
+constexpr UINT ICONSTRIP_INTERVAL = 500;         // ms after the last change of a burst
+constexpr UINT ICONSTRIP_LATEST = 1000;          // ms after the first change not shown yet
 
 // The wParam of WM_SETTINGCHANGE that says the Today screen's settings changed.
 constexpr WPARAM TODAY_REFRESH_CODE = 0xF2;

@@ -14,7 +14,7 @@ extern int ScrollPos;          // 1-based scroll position; 0 when not scrolled
 // The icon strip below ItemHost, written by the strip's own code (tray/).
 extern HWND IconStrip;         // the strip window, null when no icon is registered
 extern bool IconStripShown;    // IconStrip exists and ViewHeight leaves TrayHeight rows for it
-extern int LastVisibleIcon;    // index of the left-most icon the strip's last paint drew
+extern int LastVisibleIcon;    // index of the left-most icon the strip draws; -1 for none
 // Private message to IconStrip: post icon wParam's notification with lParam (WM_LBUTTONUP for
 // Enter) to its owner, when wParam names a registered icon. Answers 1 when posted.
 constexpr UINT HM_ICONACTION = WM_USER + 1;

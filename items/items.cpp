@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
+#include <algorithm>
 
 HostedItem StaticItem;
 HostedItem *Items = &StaticItem;
@@ -115,15 +116,21 @@ bool ParsePluginList(LPCWSTR list)
     return true;
 }
 
-bool IsListedItem(LPCWSTR list, LPCWSTR name)
+std::vector<std::wstring> ListedNames(LPCWSTR list)
 {
     UINT count;
     const WCHAR *names, *listed;
     size_t length;
-    if (!ListedCount(list, &count, &names)) return false;
-    for (UINT i = 0; i < count && NextListedName(&names, &listed, &length); i++)
-        if (length == wcslen(name) && wcsncmp(listed, name, length) == 0) return true;
-    return false;
+    std::vector<std::wstring> found;
+    if (!ListedCount(list, &count, &names)) return found;
+    for (UINT i = 0; i < count && NextListedName(&names, &listed, &length); i++) found.emplace_back(listed, length);
+    return found;
+}
+
+bool IsListedItem(LPCWSTR list, LPCWSTR name)
+{
+    std::vector<std::wstring> names = ListedNames(list);
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 void ReloadItems()
@@ -301,6 +308,7 @@ LRESULT UnloadItemsNamed(LPCWSTR name)
 
     for (UINT i = 0; i < ItemCount; i++) {
         if (name && wcsncmp(Items[i].szName, wanted, MAX_ITEMNAME) != 0) continue;
+        if ((int)i == SelectedItem) SelectedItem = -1;   // as when every item goes
         DWORD error = 0;
         UnloadItem(Items[i], &error);   // not reported here
     }

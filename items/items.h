@@ -3,6 +3,8 @@
 #pragma once
 #include "base/nimbra.h"
 #include "items/todayitem.h"
+#include <string>
+#include <vector>
 
 struct HostedItem : TODAYLISTITEM {
     DWORD Selectability;   // registry "Selectability", re-read at every load
@@ -27,6 +29,8 @@ void ReloadItems();
 // (UnloadAllItems first). False when the record block cannot be allocated: a negative count,
 // or one whose records would not fit a 32-bit size. Counts above MAX_HOSTED_ITEMS are cut to it.
 bool ParsePluginList(LPCWSTR list);
+// The names a PluginList text gives, as the item loader takes them: as many as the count asks for.
+std::vector<std::wstring> ListedNames(LPCWSTR list);
 // Whether the item loader takes an item of this key name from the PluginList text: the name
 // equals one of the names the count asks for (a longer name that contains it does not count).
 bool IsListedItem(LPCWSTR list, LPCWSTR name);

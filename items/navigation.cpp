@@ -133,6 +133,8 @@ void HandleTookSelection(HWND itemWindow)
             SendToItem(old, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
             RepaintItem(old);
         }
+        // Items mark themselves selected when tapped and leave the painting to the host.
+        RepaintItem(SelectedItem);
         break;
     }
     if (IconStrip && SelectedIcon >= 0) {
@@ -147,5 +149,8 @@ void DropSelection()
         SendToItem(SelectedItem, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
         SelectedItem = -1;
     }
-    SelectedIcon = -1;
+    if (SelectedIcon >= 0) {
+        SelectedIcon = -1;
+        RepaintStrip();
+    }
 }

@@ -80,7 +80,8 @@ NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, szTip) == 24, "szTip at 24")
  * destroys it with DestroyIcon. */
 static inline HICON NimbraIconFromPixels(const void *pixels, int width, int height)
 {
-    BITMAPINFO info;
+    /* Room for the two colours of the 1-bpp mask's table, which GDI reads. */
+    struct { BITMAPINFOHEADER bmiHeader; RGBQUAD bmiColors[2]; } info;
     void *bits = NULL;
     HBITMAP color, mask;
     HICON icon = NULL;
@@ -92,10 +93,11 @@ static inline HICON NimbraIconFromPixels(const void *pixels, int width, int heig
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    color = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    /* An all-zero mask: the colour bitmap's alpha decides what shows. */
+    color = CreateDIBSection(NULL, (BITMAPINFO *)&info, DIB_RGB_COLORS, &bits, NULL, 0);
+    /* An all-zero mask (black, white): the colour bitmap's alpha decides what shows. */
     info.bmiHeader.biBitCount = 1;
-    mask = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, NULL, NULL, 0);
+    info.bmiColors[1].rgbBlue = info.bmiColors[1].rgbGreen = info.bmiColors[1].rgbRed = 255;
+    mask = CreateDIBSection(NULL, (BITMAPINFO *)&info, DIB_RGB_COLORS, NULL, NULL, 0);
     if (color && mask && bits) {
         CopyMemory(bits, pixels, (SIZE_T)width * height * 4);
         parts.fIcon = TRUE;

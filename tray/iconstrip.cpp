@@ -1,12 +1,14 @@
 // IconStrip: the band along the bottom of MainWindow that shows the registered icons from its
 // right edge leftwards, highlights the selected one and tells an icon's owner about a tap.
-// Writes LastVisibleIcon (at every paint) and SelectedIcon (at a tap).
+// Writes LastVisibleIcon (when the table or the strip's size changes) and SelectedIcon (at a
+// tap, and when the selected icon is no longer drawn).
 #include "tray/tray.h"
 #include "items/navigation.h"
 #include "look/background.h"
 #include "look/scale.h"
 #include "look/theme.h"
 #include "settings/settingsfile.h"
+#include <algorithm>
 
 // Strip geometry in 96-dpi units: icon 0's left edge from the right edge, normal and large;
 // the icons' top edge; the highlight's margin left of and above an icon; the separator's row.
@@ -29,7 +31,15 @@ static void DrawHighlight(HDC dc, int iconX)
     FillRect(dc, &r, HighlightBrush);
 }
 
-// Background, separator, icons from the right; sets LastVisibleIcon to the last one drawn.
+// Icon 0 is drawn wherever it starts; the ones that would start left of the strip are not.
+void UpdateLastVisibleIcon()
+{
+    int fit = FirstIconX() > 0 ? FirstIconX() / IconPitch : 0;
+    LastVisibleIcon = std::min(fit, (int)IconCount - 1);
+    if (SelectedIcon > LastVisibleIcon) SelectedIcon = -1;
+}
+
+// Background, separator, and the icons that fit, from the right.
 static void DrawStrip(HDC dc, const RECT &paint)
 {
     BitBlt(dc, paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top, BackgroundDC,
@@ -39,19 +49,12 @@ static void DrawStrip(HDC dc, const RECT &paint)
     Polyline(dc, line, 2);
     if (previous) SelectObject(dc, previous);
 
-    int x = FirstIconX();
-    LastVisibleIcon = (int)IconCount - 1;
-    for (UINT i = 0; i < IconCount; i++) {
-        if ((int)i == SelectedIcon) DrawHighlight(dc, x);
+    UpdateLastVisibleIcon();
+    for (int i = 0, x = FirstIconX(); i <= LastVisibleIcon; i++, x -= IconPitch) {
+        if (i == SelectedIcon) DrawHighlight(dc, x);
         // A null icon leaves its slot empty but keeps its place.
         if (IconTable[i].hIcon)
             DrawIconEx(dc, x, ScaleY(ICON_TOP), IconTable[i].hIcon, IconSize, IconSize, 0, nullptr, DI_NORMAL);
-        x -= IconPitch;
-        // Icon 0 is drawn wherever it starts; the ones that would start left of the strip are not.
-        if (x < 0) {
-            LastVisibleIcon = (int)i;
-            break;
-        }
     }
 }
 
@@ -76,23 +79,28 @@ static void PaintIconStrip(HWND hwnd)
     EndPaint(hwnd, &ps);
 }
 
+// An icon whose owner has gone is removed instead: its slot would be lost until a restart.
 static bool PostIconNotification(WPARAM index, LPARAM mouseMessage)
 {
-    if (index >= IconCount) return false;
+    if (index >= IconCount || (int)index > LastVisibleIcon) return false;
     const IconEntry &entry = IconTable[index];
+    if (!IsWindow(entry.hWnd)) {
+        DropOrphanIcons();
+        return false;
+    }
     return PostMessageW(entry.hWnd, entry.uCallbackMessage, entry.uID, mouseMessage);
 }
 
-// A tap is acted on at lift. Slots are counted from the strip's right edge by the pitch.
+// A tap is acted on at lift. Slots are counted from the strip's right edge by the pitch; only
+// a drawn icon is hit.
 static void TapIconStrip(HWND hwnd, LPARAM lParam)
 {
     int x = (int)LOWORD(lParam);
     UINT index = (UINT)((ClientWidth - x) / IconPitch);
-    if (index >= IconCount) return;
+    if (index >= IconCount || (int)index > LastVisibleIcon) return;
     SelectedIcon = (int)index;
     InvalidateRect(hwnd, nullptr, TRUE);
-    PostIconNotification(index, WM_LBUTTONDOWN);
-    PostIconNotification(index, WM_LBUTTONUP);
+    if (PostIconNotification(index, WM_LBUTTONDOWN)) PostIconNotification(index, WM_LBUTTONUP);
 }
 
 LRESULT CALLBACK IconStripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -105,6 +113,9 @@ LRESULT CALLBACK IconStripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         return 0;
     case WM_ERASEBKGND:
         return 1;   // WM_PAINT covers the whole update area
+    case WM_SIZE:   // a rotation: fewer icons may fit
+        UpdateLastVisibleIcon();
+        break;
     case WM_LBUTTONUP:
         TapIconStrip(hwnd, lParam);
         return 0;

@@ -4,9 +4,12 @@
 #include "items/navigation.h"
 #include "items/notifyicon.h"
 #include "look/scale.h"
+#include <algorithm>
 
 IconEntry IconTable[MAX_ICONS];
 UINT IconCount;
+// When the oldest change the strip does not show yet was made (GetTickCount); 0: none.
+static DWORD PendingSince;
 
 constexpr DWORD DEVICE_RECORD_SIZE = sizeof(NIMBRANOTIFYICONDATA);   // 152
 // WM_COPYDATA layout: operation, record, then optionally width, height and the pixels.
@@ -52,6 +55,8 @@ static void RemoveIcon(UINT index)
     else if (SelectedIcon > (int)index) SelectedIcon--;
 }
 
+static void IconTableChanged();
+
 // The checks and the change, for a record already copied into the host. ownIcon: hIcon is the
 // host's own copy; it is stored or destroyed here.
 static IconAnswer ApplyIconRecord(WPARAM operation, const NIMBRANOTIFYICONDATA *record, bool ownIcon)
@@ -65,7 +70,9 @@ static IconAnswer ApplyIconRecord(WPARAM operation, const NIMBRANOTIFYICONDATA *
     else if (record->cbSize != DEVICE_RECORD_SIZE) answer = Rejected(ERROR_INVALID_FORM_SIZE);
     else if (!owner || record->uID == 0) answer = Rejected(ERROR_INVALID_PARAMETER);
     else if (operation == NIMBRA_NIM_ADD) {
-        if (IconCount == MAX_ICONS) answer = Rejected(ERROR_NO_MORE_ITEMS);
+        // An owner that is no window (HWND_BROADCAST, say) would turn a tap into a broadcast.
+        if (!IsWindow(owner)) answer = Rejected(ERROR_INVALID_PARAMETER);
+        else if (IconCount == MAX_ICONS && !DropOrphanIcons()) answer = Rejected(ERROR_NO_MORE_ITEMS);
         else if (!record->uCallbackMessage || !icon) answer = Rejected(ERROR_INVALID_PARAMETER);
         else {
             IconTable[IconCount++] = {owner, record->uID, record->uCallbackMessage, icon, ownIcon};
@@ -87,16 +94,39 @@ static IconAnswer ApplyIconRecord(WPARAM operation, const NIMBRANOTIFYICONDATA *
         }
     }
     if (ownIcon && icon && !iconStored) DestroyIcon(icon);
-    // One strip update, 500 ms after the last of a burst of changes.
-    if (answer.result == 1) SetTimer(MainWindow, ICONSTRIP_TIMER, ICONSTRIP_INTERVAL, nullptr);
+    if (answer.result == 1) IconTableChanged();
     return answer;
+}
+
+// One strip update 500 ms after the last of a burst of changes, but no later than 1 s after
+// the first change it does not show yet: a program that changes its icon all the time cannot
+// keep the strip from ever showing anyone's.
+static void IconTableChanged()
+{
+    DWORD now = GetTickCount();
+    if (!PendingSince) PendingSince = now | 1;   // never 0
+    DWORD left = ICONSTRIP_LATEST - std::min<DWORD>(now - PendingSince, ICONSTRIP_LATEST);
+    SetTimer(MainWindow, ICONSTRIP_TIMER, std::min<DWORD>(left, ICONSTRIP_INTERVAL), nullptr);
+    UpdateLastVisibleIcon();
+}
+
+bool DropOrphanIcons()
+{
+    UINT before = IconCount;
+    for (UINT i = IconCount; i-- > 0;)
+        if (!IsWindow(IconTable[i].hWnd)) RemoveIcon(i);
+    if (IconCount == before) return false;
+    IconTableChanged();
+    return true;
 }
 
 LRESULT HandleNotifyIcon(WPARAM operation, LPARAM record)
 {
-    // The record is copied once; a pointer that cannot be read counts as none.
-    NIMBRANOTIFYICONDATA copy;
-    bool readable = operation <= NIMBRA_NIM_DELETE && ReadMessageRecord(record, &copy, sizeof copy);
+    // The record is copied once; a pointer that cannot be read counts as none. Its size comes
+    // first: a shorter record (88 bytes, say) at the end of readable memory is a wrong size.
+    NIMBRANOTIFYICONDATA copy = {};
+    bool readable = operation <= NIMBRA_NIM_DELETE && ReadMessageRecord(record, &copy.cbSize, sizeof copy.cbSize) &&
+                    (copy.cbSize != DEVICE_RECORD_SIZE || ReadMessageRecord(record, &copy, sizeof copy));
     IconAnswer answer = ApplyIconRecord(operation, readable ? &copy : nullptr, false);
     if (answer.error) SetLastError(answer.error);
     return answer.result;
@@ -195,6 +225,7 @@ void RefitIconStrip()
 
 void UpdateIconStrip()
 {
+    PendingSince = 0;
     if (IconCount) {
         if (!IconStripShown) ShowIconStrip();
         // The layout above runs the items' code, which may have changed the table or the strip.

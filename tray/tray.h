@@ -28,6 +28,11 @@ LRESULT HandleNotifyIcon(WPARAM operation, LPARAM record);
 // HM_NOTIFYICON as WM_COPYDATA from another process (operation, record, optional pixels).
 // Answers the result in the low 32 bits and the last-error code set (0 for none) in the high.
 LRESULT HandleNotifyIconData(const COPYDATASTRUCT *data);
+// Removes the icons whose owners are no windows any more; answers whether there were any.
+bool DropOrphanIcons();
+// Sets LastVisibleIcon to the left-most icon the strip draws at its width with the current
+// table; a selected icon beyond it is no selection.
+void UpdateLastVisibleIcon();
 // Creates, removes or repaints IconStrip for the current table and gives ItemHost the rest.
 void UpdateIconStrip();
 // Gives the strip, when it is shown, TrayHeight rows again (after the strip metrics changed);

@@ -80,6 +80,10 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(Where(), std::make_pair(0, -1)) << "down starts again at the first item";
     Press({VK_UP});     // up from the first item: it loses the selection, nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
+    Press({VK_DOWN});   // an unload of the selected item by name takes the selection with it
+    SendMessageW(MainWindow, HM_UNLOADITEMS, 0, (LPARAM)L"A"), SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0);
+    Press({VK_DOWN});
+    EXPECT_EQ(Where(), std::make_pair(0, -1));
     // With a strip, the selection goes on into it past the last item.
     Load({1, 0});
     ShowStrip(3);
@@ -105,11 +109,19 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     Press({VK_UP});     // the highlight goes; offered to B, then A
     EXPECT_EQ(Where(), std::make_pair(0, -1));
     EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1"}));
+    // A turn that leaves the selected icon undrawn takes the selection from it: Enter tells no
+    // one, and Left starts again from the right end.
+    ReleaseIconStrip(), Resize(320, 240), ShowStrip(16);
+    SelectedItem = (int)ItemCount, SelectedIcon = 14;
+    Resize(240, 320), Press({VK_RETURN, VK_LEFT});
+    EXPECT_EQ(SelectedIcon, 0);
+    EXPECT_FALSE(PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE));
 }
 
 // A candidate holds the selection before it is asked: announcing it from inside the question
-// costs it nothing. A tap on another item takes it away; a window of no item clears only the
-// icon highlight. Deactivation drops the selection without a repaint.
+// costs it nothing. A tap on another item takes it away, and both are repainted; a window of no
+// item clears only the icon highlight. Deactivation drops the selection, repainting only the
+// strip's highlight.
 TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOfferedTheSelection)
 {
     Load({1 | 4, 1});
@@ -117,17 +129,20 @@ TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOffered
     Press({VK_DOWN});
     EXPECT_EQ(Sel("A"), Lines{"received 40 -> 1"}) << "no lost-selection for the item that asked";
     SelectedIcon = 0;
+    ValidateRect(Items[1].hwndCustom, nullptr);
     SendMessageW(ItemHost, TODAYM_TOOKSELECTION, (WPARAM)Items[1].hwndCustom, 0);
     EXPECT_EQ(Where(), std::make_pair(1, -1));
+    EXPECT_TRUE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE)) << "the tapped item is repainted";
     EXPECT_EQ(Sel("A"), (Lines{"received 40 -> 1", "lost 0 -> 0"}));
     SelectedIcon = 0;
     SendMessageW(ItemHost, TODAYM_TOOKSELECTION, (WPARAM)Owner, 0);
     EXPECT_EQ(Where(), std::make_pair(1, -1));
-    ValidateRect(Items[1].hwndCustom, nullptr);
+    ValidateRect(Items[1].hwndCustom, nullptr), ValidateRect(IconStrip, nullptr), SelectedIcon = 0;
     DropSelection();
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
     EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
+    EXPECT_TRUE(GetUpdateRect(IconStrip, nullptr, FALSE)) << "the icon's highlight stayed on the screen";
     // An item that unloads every item from inside the question: its code returns into its DLL,
     // and the selection is nowhere.
     ReleaseIconStrip();

@@ -64,6 +64,12 @@ public:
     void Add(UINT id, HICON icon = nullptr) { ASSERT_EQ(Op(NIMBRA_NIM_ADD, Record(id, icon)), 1); }
     bool StripShown() { return PumpUntil([] { return IconStrip != nullptr; }, 3000); }
     static COLORREF StripPixel(int x, int y) { return PixelOf(IconStrip, x, y); }
+    static HWND Gone()   // a window that was
+    {
+        HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        DestroyWindow(window);
+        return window;
+    }
     std::vector<UINT> Ids() const
     {
         std::vector<UINT> ids;
@@ -81,12 +87,16 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
     Add(7);
     ASSERT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
     struct Case { const char *name; WPARAM operation; NIMBRANOTIFYICONDATA record; const void *pointer; LRESULT result; DWORD error; };
-    NIMBRANOTIFYICONDATA noOwner = Record(8);
-    noOwner.hWnd = 0;
+    NIMBRANOTIFYICONDATA noOwner = Record(8), broadcast = Record(8);
+    noOwner.hWnd = 0, broadcast.hWnd = 0xFFFF;
+    BYTE *page = (BYTE *)VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);   // the next page is no one's
+    *(DWORD *)(page + 4096 - 88) = 88;
     const Case cases[] = {
         {"operation 3", 3, Record(8), nullptr, 2, 12345},
         {"no record", NIMBRA_NIM_ADD, {}, (const void *)1, 0, ERROR_INVALID_PARAMETER},
         {"unreadable record", NIMBRA_NIM_ADD, {}, (const void *)0x10, 0, ERROR_INVALID_PARAMETER},
+        {"88-byte record, all that can be read", NIMBRA_NIM_ADD, {}, page + 4096 - 88, 0, ERROR_INVALID_FORM_SIZE},
+        {"add for HWND_BROADCAST", NIMBRA_NIM_ADD, broadcast, nullptr, 0, ERROR_INVALID_PARAMETER},
         {"no owner", NIMBRA_NIM_DELETE, noOwner, nullptr, 0, ERROR_INVALID_PARAMETER},
         {"id 0", NIMBRA_NIM_MODIFY, Record(0), nullptr, 0, ERROR_INVALID_PARAMETER},
         {"add without message", NIMBRA_NIM_ADD, Record(8, nullptr, 0, 0), nullptr, 0, ERROR_INVALID_PARAMETER},
@@ -100,11 +110,14 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
         EXPECT_EQ(Ids(), std::vector<UINT>{7});
         EXPECT_FALSE(KillTimer(MainWindow, ICONSTRIP_TIMER)) << "a rejected request restarted the timer";
     }
+    VirtualFree(page, 0, MEM_RELEASE);
     EXPECT_EQ(Op(NIMBRA_NIM_DELETE, Record(7)), 1);
     for (UINT id = 1; id <= MAX_ICONS; id++) Add(id);
     NIMBRANOTIFYICONDATA more = Record(21);
     EXPECT_EQ(Send(NIMBRA_NIM_ADD, &more), std::make_pair((LRESULT)0, (DWORD)ERROR_NO_MORE_ITEMS));
-    EXPECT_EQ(IconCount, MAX_ICONS);
+    IconTable[3].hWnd = Gone();   // its program has exited: a full table makes room first
+    EXPECT_EQ(Op(NIMBRA_NIM_ADD, more), 1);
+    EXPECT_EQ(std::make_tuple(IconCount, Ids()[3], Ids().back()), std::make_tuple(MAX_ICONS, 5u, 21u));
     // Add, modify and delete.
     ReleaseIconStrip();
     for (UINT id : {1, 2, 3, 2}) Add(id);   // the same pair again is a second icon
@@ -128,13 +141,13 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
 
 TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
 {
-    // 600 ms from the first add to the third: each add restarts the 500 ms wait.
-    for (UINT id = 1; id <= 3; id++) {
-        if (id > 1) PumpFor(300);
-        Add(id);
+    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 1 s after the first.
+    for (UINT n = 1; n <= 6; n++) {
+        if (n > 1) PumpFor(300);
+        EXPECT_TRUE(n != 3 || !IconStrip) << "the strip came before the burst ended";
+        n <= 3 ? Add(n) : (void)Op(NIMBRA_NIM_MODIFY, Record(1, nullptr, NIMBRA_NIF_TIP));
     }
-    EXPECT_FALSE(IconStrip) << "the strip came before the burst ended";
-    ASSERT_TRUE(StripShown());
+    ASSERT_TRUE(IconStrip) << "a steady stream of changes kept the strip away";
     EXPECT_EQ(std::make_tuple(WindowPlace(ItemHost), WindowPlace(IconStrip), ViewHeight),
               std::make_tuple(std::array<LONG, 4>{0, 26, 240, 299}, std::array<LONG, 4>{0, 299, 240, 320}, 273));
     for (UINT id = 1; id <= 3; id++) ASSERT_EQ(Op(NIMBRA_NIM_DELETE, Record(id)), 1);
@@ -144,11 +157,13 @@ TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
     Add(41);
     Add(42);
     ASSERT_TRUE(StripShown());
-    // x: the icon then highlighted (slot 2 holds no icon)
-    for (auto [x, selected] : {std::pair{220, 1}, {230, 0}, {190, 0}}) {
+    Add(43), IconTable[2].hWnd = Gone();
+    // x: the icon then highlighted (slot 2 holds one of a gone owner: it goes instead)
+    for (auto [x, selected] : {std::pair{190, -1}, {220, 1}, {230, 0}}) {
         SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
         EXPECT_EQ(SelectedIcon, selected) << x;
     }
+    EXPECT_EQ(Ids(), (std::vector<UINT>{41, 42}));
     std::vector<std::pair<WPARAM, LPARAM>> received;
     for (MSG m; PeekMessageW(&m, Owner, WM_APP + 1, WM_APP + 1, PM_REMOVE);) received.push_back({m.wParam, m.lParam});
     EXPECT_EQ(received, (std::vector<std::pair<WPARAM, LPARAM>>{{42, WM_LBUTTONDOWN}, {42, WM_LBUTTONUP}, {41, WM_LBUTTONDOWN}, {41, WM_LBUTTONUP}}));
@@ -229,6 +244,11 @@ TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28
 TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6); }
 TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3); }
 
-TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 1); }
+TEST_F(Tray, BigIconsAt96Dpi)
+{
+    CheckStripGeometry(*this, 206, 34, 6, 37, 3, 1);
+    SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(1, 10));   // in slot 7, whose icon is not drawn
+    EXPECT_EQ(SelectedIcon, -1);
+}
 
 } // namespace
