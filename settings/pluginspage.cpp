@@ -8,6 +8,8 @@
 #include "res/resource.h"
 #include "settings/settingsdialog.h"
 #include "settings/settingsfile.h"
+#include <algorithm>
+#include <string>
 #include <vector>
 
 // The page lists the first 30 subkeys of the Items key; a name has at most 31 characters.
@@ -120,8 +122,10 @@ static void FillPluginRows(HWND list)
     for (DWORD index = 0; index < MAX_PLUGIN_ROWS; index++) {
         PluginRow row = {};
         DWORD length = MAX_ITEMNAME;
-        // A name of 32 characters or more (ERROR_MORE_DATA) ends the listing like its end does.
-        if (RegEnumKeyExW(items, index, row.Name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        // A name of 32 characters or more (ERROR_MORE_DATA) is passed over; it names no item.
+        LONG found = RegEnumKeyExW(items, index, row.Name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (found == ERROR_MORE_DATA) continue;
+        if (found != ERROR_SUCCESS) break;
         WCHAR dll[MAX_PATH];
         if (FAILED(RegistryGetString(items, row.Name, L"DLL", dll, MAX_PATH)) || !dll[0]) continue;
         RegistryGetDWORD(items, row.Name, L"Order", &row.Order);   // missing or unreadable: 0
@@ -142,25 +146,12 @@ static void ShowStartupLabel(HWND page)
     SetDlgItemTextW(page, IDC_STARTUP, ShortcutExists() ? L"Remove from StartUp" : L"Run on StartUp");
 }
 
-static bool HasColumn(HWND list)
-{
-    LVCOLUMNW column = {};
-    column.mask = LVCF_WIDTH;
-    return SendMessageW(list, LVM_GETCOLUMNW, 0, (LPARAM)&column) != 0;
-}
-
 static void OnInitDialog(HWND page)
 {
     FitPageToTab(page);
     HWND list = GetDlgItem(page, IDC_PLUGIN_LIST);
     RECT client;
     GetClientRect(list, &client);
-    // The dialog initialises its pages again after a rotation: the rows then hold the user's
-    // unsaved ticks and order, and only the column follows the new size.
-    if (HasColumn(list)) {
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, client.right);
-        return;
-    }
     if (ShortcutExists()) ShowStartupLabel(page);   // otherwise the template's text stays
     if (AppSettings.EnableBackground) CheckDlgButton(page, IDC_USE_BACKGROUND, BST_CHECKED);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, PLUGIN_LIST_STYLES);
@@ -244,20 +235,39 @@ INT_PTR CALLBACK PluginsPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(page, msg, wParam, lParam);
 }
 
+// "Order" goes only into keys that still exist: a key deleted while the dialog was open (an
+// item uninstalled) is not made again.
+static void StoreOrder(const PluginRow &row)
+{
+    WCHAR path[sizeof TODAY_ITEMS_KEY / sizeof(WCHAR) + MAX_PATH];
+    CopyText(path, TODAY_ITEMS_KEY L"\\");
+    AppendText(path, row.Name);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegSetValueExW(key, L"Order", 0, REG_DWORD, (const BYTE *)&row.Order, sizeof row.Order);
+    RegCloseKey(key);
+}
+
+// The ticked rows in their order, then the hosted items the page did not list (past the first
+// thirty keys, or not registered now) in their old order: OK never drops what it did not show.
 void SavePluginSelection(HWND list)
 {
     WCHAR names[PLUGIN_LIST_CAPACITY] = L"";
     int listed = 0;
+    std::vector<std::wstring> shown;
     PluginRow row;
     for (int i = 0; ReadRow(list, i, row); i++) {
-        WCHAR key[sizeof TODAY_ITEMS_KEY / sizeof(WCHAR) + MAX_PATH];
-        CopyText(key, TODAY_ITEMS_KEY L"\\");
-        AppendText(key, row.Name);
-        // Also for a key deleted meanwhile: the write makes it again, or fails unnoticed.
-        RegistrySetDWORD(HKEY_LOCAL_MACHINE, key, L"Order", row.Order);
+        StoreOrder(row);
+        shown.push_back(row.Name);
         if (!row.Ticked) continue;
         AppendText(names, row.Name);
         AppendText(names, L"::");
+        listed++;
+    }
+    for (const std::wstring &name : ListedNames(AppSettings.PluginList)) {
+        auto same = [&name](const std::wstring &key) { return lstrcmpiW(key.c_str(), name.c_str()) == 0; };   // as key names compare
+        if (std::any_of(shown.begin(), shown.end(), same)) continue;
+        AppendText(names, (name + L"::").c_str());
         listed++;
     }
     const WCHAR *separator = wcsstr(AppSettings.PluginList, L"::");

@@ -2,7 +2,7 @@
 // thin line, and a tab control with its tabs at the bottom carrying four pages. All pages
 // stay shown, one over the other; a tab only raises its page. OK in the navigation bar saves
 // the Plugins and Settings pages; closing the dialog any other way saves nothing.
-// SettingsDialogProc owns the page handles, TitleFont and LastScreenWidth.
+// SettingsDialogProc owns the page handles and TitleFont.
 #include "settings/settingsdialog.h"
 #include "look/scale.h"
 #include "res/resource.h"
@@ -13,7 +13,6 @@
 
 HWND PluginsPage, SettingsPage, SoftKeysPage, AboutPage;
 HFONT TitleFont;
-int LastScreenWidth;
 
 // The heading: colour, band height and left margin in 96-dpi units, font height in points.
 constexpr COLORREF HEADING_COLOR = 0x985800;   // red 0, green 88, blue 152
@@ -89,7 +88,6 @@ static void FreeTitleFont()
 
 static void OnInitDialog(HWND dialog)
 {
-    LastScreenWidth = 0;
     PluginsPage = SettingsPage = SoftKeysPage = AboutPage = nullptr;
     SHINITDLGINFO init = {SHIDIM_FLAGS, dialog, DIALOG_INIT_FLAGS};
     SHInitDialog(&init);   // the full-screen sizing lays the tab control out (WM_SIZE)
@@ -102,10 +100,10 @@ static void OnInitDialog(HWND dialog)
     CreateTitleFont(dialog);
 }
 
-// The tab control follows the dialog's every size. Only a change of the screen width (a
-// rotation) initialises the pages other than About again, after this handler has returned.
-// (A turned screen can reach the dialog as a width change and then a height change: a tab
-// control laid out only on the first would keep its tabs below the new screen bottom.)
+// The tab control, and the pages in it, follow the dialog's every size. A rotation keeps
+// everything the user set on the pages. (A turned screen can reach the dialog as a width
+// change and then a height change: a tab control laid out only on the first would keep its
+// tabs below the new screen bottom.)
 static void OnSize(HWND dialog)
 {
     RECT client;
@@ -115,17 +113,8 @@ static void OnSize(HWND dialog)
                  client.bottom - ScaleY(HEADING_HEIGHT + 1), SWP_NOZORDER);
     // The tabs moved within what the pages covered: nothing else repaints them there.
     InvalidateRect(tabs, nullptr, TRUE);
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    if (width == LastScreenWidth) return;
-    if (LastScreenWidth != 0) {
-        HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage};
-        for (HWND page : pages)
-            if (page) PostMessageW(page, WM_INITDIALOG, 0, 0);
-        // The About page keeps its texts but not its old size: the other pages would show
-        // through beside it.
-        if (AboutPage) FitPageToTab(AboutPage);
-    }
-    LastScreenWidth = width;
+    for (const PageEntry &entry : Pages)
+        if (*entry.handle) FitPageToTab(*entry.handle);
 }
 
 static void OnPaint(HWND dialog)
@@ -162,7 +151,9 @@ static void OnNotify(const NMHDR *header)
 static void OnOk(HWND dialog)
 {
     SavePluginSelection(GetDlgItem(PluginsPage, IDC_PLUGIN_LIST));
-    SaveSettings(PluginsPage, SettingsPage);
+    // The values apply for this run all the same; the old file stays as it was.
+    if (!SaveSettings(PluginsPage, SettingsPage))
+        MessageBoxW(dialog, L"The settings could not be saved.", AppSettings.Title, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
     FreeTitleFont();
     EndDialog(dialog, IDOK);
 }

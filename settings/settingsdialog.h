@@ -5,7 +5,6 @@
 
 extern HWND PluginsPage, SettingsPage, SoftKeysPage, AboutPage;
 extern HFONT TitleFont;        // the heading's font; null when it could not be made
-extern int LastScreenWidth;    // screen width at the tab control's last layout; 0: none yet
 
 // The modal dialog's procedure; MainWindow runs it from template IDD_SETTINGS.
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);

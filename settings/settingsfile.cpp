@@ -148,9 +148,8 @@ bool WriteSettingsFile(HANDLE file)
 
 // The old file is replaced only by a complete new one: the new content goes to
 // settings.ini.new, which is moved over settings.ini once every write has succeeded. Any
-// failure leaves the old file untouched and removes the new one. When the new file cannot
-// even be created nothing changes; after that the running screen follows the user's choices
-// even if the file could not be written.
+// failure leaves the old file untouched, removes the new one and answers false; the running
+// screen follows the user's choices all the same.
 // writeContent fills the new file; StoreSettings passes WriteSettingsFile, the tests a writer
 // that fails part-way, as a full disk would.
 bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
@@ -159,11 +158,10 @@ bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
     CopyText(newPath, SettingsPath);
     AppendText(newPath, NEW_FILE_SUFFIX);
 
+    AppSettings = next;
     HANDLE file = CreateFileW(newPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-
-    AppSettings = next;
     bool whole = writeContent(file);
     whole = FlushFileBuffers(file) && whole;
     whole = CloseHandle(file) && whole;
@@ -171,7 +169,7 @@ bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
     if (whole && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(newPath);
-    return true;
+    return false;
 }
 
 bool StoreSettings(const Settings &next)

@@ -26,5 +26,5 @@ void LoadSettings();
 // Applies one parsed line; looks only at the key's first one or two characters.
 void ApplySetting(LPCWSTR key, LPCWSTR value);
 // Makes next the settings and writes them to SettingsPath; the old file is replaced only by a
-// complete new one. False, with AppSettings unchanged, when the new file cannot be created.
+// complete new one. False when the file could not be written whole (the old one stays).
 bool StoreSettings(const Settings &next);

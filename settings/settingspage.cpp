@@ -12,7 +12,6 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPa
     if (msg == WM_INITDIALOG) {
         FitPageToTab(page);
         SetDlgItemTextW(page, IDC_TITLE, AppSettings.Title);
-        // Boxes whose setting is off keep what the user gave them (a rotation initialises again).
         if (AppSettings.DisableCommandBar) CheckDlgButton(page, IDC_NO_COMMAND_BAR, BST_CHECKED);
         if (AppSettings.BigTray) CheckDlgButton(page, IDC_BIG_TRAY, BST_CHECKED);
     }
@@ -33,13 +32,18 @@ static int CheckedFlag(HWND page, int id)
     return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) != 0 ? 1 : 0;
 }
 
-void SaveSettings(HWND pluginsPage, HWND settingsPage)
+// A page that no longer exists (closed under the dialog) gives nothing: its values stay.
+bool SaveSettings(HWND pluginsPage, HWND settingsPage)
 {
     Settings next = AppSettings;
-    // A title is at most 259 characters; the edit box may hold more.
-    GetDlgItemTextW(settingsPage, IDC_TITLE, next.Title, TITLE_CAPACITY);
-    next.EnableBackground = CheckedFlag(pluginsPage, IDC_USE_BACKGROUND);
-    next.DisableCommandBar = CheckedFlag(settingsPage, IDC_NO_COMMAND_BAR);
-    next.BigTray = CheckedFlag(settingsPage, IDC_BIG_TRAY);
-    if (StoreSettings(next)) ComputeTrayMetrics();
+    if (IsWindow(settingsPage)) {
+        // A title is at most 259 characters; the edit box may hold more.
+        GetDlgItemTextW(settingsPage, IDC_TITLE, next.Title, TITLE_CAPACITY);
+        next.DisableCommandBar = CheckedFlag(settingsPage, IDC_NO_COMMAND_BAR);
+        next.BigTray = CheckedFlag(settingsPage, IDC_BIG_TRAY);
+    }
+    if (IsWindow(pluginsPage)) next.EnableBackground = CheckedFlag(pluginsPage, IDC_USE_BACKGROUND);
+    bool stored = StoreSettings(next);
+    ComputeTrayMetrics();
+    return stored;
 }

@@ -4,6 +4,6 @@
 
 INT_PTR CALLBACK SettingsPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-// Reads the title and the flags from the two pages and writes the settings file; AppSettings
-// takes the values only when the file could be written.
-void SaveSettings(HWND pluginsPage, HWND settingsPage);
+// Reads the title and the flags from the two pages into AppSettings and writes the settings
+// file; false when the file could not be written.
+bool SaveSettings(HWND pluginsPage, HWND settingsPage);

@@ -74,7 +74,7 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderThirtyAtMostUpAndDownMoveTh
         {"so does one that turns negative", {{L"A", 0x7FFFFFFF}, {L"B", 0x7FFFFFFF}}, L"0::", "B 2 A 4", "0::"},
         {"ticked by whole names the count takes", {{L"Clo", 1}, {L"Clock", 2}, {L"NimbraClock", 3}, {L"Other", 4}, {L"Zed", 5}},
          L"2::NimbraClock::Other::Zed::Clo", "Clo 2 Clock 4 NimbraClock* 6 Other* 8 Zed 10", "2::NimbraClock::Other::"},
-        {"nothing ticked, no \"::\" before", {{L"A", 2}}, L"", "A 2", "0::"}, {"no Items key", {}, L"1::A::", "", "0::"},
+        {"nothing ticked, no \"::\" before", {{L"A", 2}}, L"", "A 2", "0::"}, {"no Items key: what it hosts stays", {}, L"1::A::", "", "1::A::"},
     };
     AppSettings.EnableBackground = 1;
     for (const Case &c : cases) {
@@ -96,20 +96,27 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderThirtyAtMostUpAndDownMoveTh
         EXPECT_EQ(changed, Narrow(c.list) != c.saved);
     }
     EXPECT_EQ(AppSettings.EnableBackground, 1) << "the check box shows the setting, and OK keeps it";
-    // At most thirty keys are listed, and a long name ends the list; keys without a DLL count.
-    std::string want;
+    // At most thirty keys are listed; keys without a DLL, and a long name, are passed over but
+    // counted. OK keeps the hosted items it did not list after the others, and writes "Order"
+    // only into keys that still exist.
+    std::string want[2];
     for (int i = 31; i >= 0; i--) {
         WCHAR name[8];
         wsprintfW(name, L"K%02d", i);
         AddItem(name, 0, i == 3 ? nullptr : i == 4 ? L"" : L"\\Windows\\item.dll");   // not listed, but counted
-        if (i < 30 && i != 3 && i != 4) want += (want.empty() ? "" : " ") + Narrow(name) + " " + std::to_string(2 * (30 - i) - (i < 3 ? 4 : 0));
+        for (int top : {29, 28})
+            if (i <= top && i != 3 && i != 4) want[29 - top] += (i == top ? "" : " ") + Narrow(name) + " " + std::to_string(2 * (top + 1 - i) - (i < 3 ? 4 : 0));
     }
     std::string rows;
     EXPECT_TRUE(RunSettingsDialog([&](HWND) { rows = Rows(); }, DialogEnd::Close));
-    EXPECT_EQ(rows, want);
+    EXPECT_EQ(rows, want[0]);
     AddItem(L"K10" + std::wstring(29, L'x'), 0);   // 32 characters, enumerated after K10
-    EXPECT_TRUE(RunSettingsDialog([&](HWND) { rows = Rows(); }, DialogEnd::Close));
-    EXPECT_EQ(rows, "K10 2 K09 4 K08 6 K07 8 K06 10 K05 12 K02 14 K01 16 K00 18");
+    CopyText(AppSettings.PluginList, L"3::K31::Gone::K00::");
+    EXPECT_TRUE(RunSettingsDialog([&](HWND) { rows = Rows(), DeleteRegTree(HKEY_LOCAL_MACHINE, ItemsKey + L"\\K05"); }, DialogEnd::Ok));
+    EXPECT_EQ(rows, want[1].insert(want[1].size() - 3, "*"));
+    EXPECT_EQ(Narrow(AppSettings.PluginList), "3::K00::K31::Gone::");
+    HKEY gone;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (ItemsKey + L"\\K05").c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS) << "the deleted key came back";
     // Up and Down on the rows; after OK the list names the ticked rows in their new order.
     DeleteRegTree(HKEY_LOCAL_MACHINE, ItemsKey);
     for (auto [name, order] : {std::pair{L"A", 2u}, {L"B", 4u}, {L"C", 6u}}) AddItem(name, order, PROBE_DLL_PATH);
@@ -127,15 +134,10 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderThirtyAtMostUpAndDownMoveTh
             seen.push_back(Rows() + " | " + std::to_string(ListView_GetNextItem(list, -1, LVNI_SELECTED | LVNI_FOCUSED)) + " " +
                            std::to_string(ListView_GetSelectionMark(list)));
         }
-        // After a rotation the dialog initialises the page again: the user's rows stay as they are.
-        SendMessageW(PluginsPage, WM_INITDIALOG, 0, 0);
-        LVCOLUMNW column = {};
-        column.mask = LVCF_WIDTH;
-        seen.push_back(Rows() + " | columns " + std::to_string(ListView_GetColumn(list, 0, &column) + ListView_GetColumn(list, 1, &column)));
     }, DialogEnd::Ok));
     EXPECT_EQ(seen, (std::vector<std::string>{"A* 2 C 4 B* 6 | 1 1", "C 4 A* 6 B* 8 | 1 1", "C 4 B* 6 A* 8 | 1 1",
                                                "C 4 B* 6 A* 8 | -1 0", "C 4 B* 6 A* 8 | -1 2", "C 4 B* 6 A* 8 | -1 -1",
-                                               "C 4 B* 6 A* 8 | -1 -1", "C 4 B* 6 A* 8 | columns 1"}));
+                                               "C 4 B* 6 A* 8 | -1 -1"}));
     EXPECT_EQ(Narrow(AppSettings.PluginList), "2::B::A::");
     ASSERT_EQ(ItemCount, 2u);   // and their windows changed places on the screen
     EXPECT_TRUE(!wcscmp(Items[0].szName, L"B") && WindowPlace(Items[0].hwndCustom)[1] < WindowPlace(Items[1].hwndCustom)[1]);

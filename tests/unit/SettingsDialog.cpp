@@ -41,10 +41,8 @@ std::array<LONG, 4> PlaceIn(HWND window, HWND parent)
 
 // The frame: full screen below the navigation bar, the tabs below the heading, and a page per
 // tab that fills their display area, the first on top; no page is ever hidden. (A tab raising
-// its page, and OK in the navigation bar, are held end to end.) The tabs follow every size of
-// the dialog; a rotation also initialises the pages other than About again, after the size
-// change (unsaved typing on the Settings page is lost). A size change that keeps the width
-// initialises nothing.
+// its page, and OK in the navigation bar, are held end to end.) The tabs and the pages follow
+// every size of the dialog; a rotation keeps what the user set on every page.
 TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotation)
 {
     EXPECT_TRUE(RunSettingsDialog([&](HWND dialog) {
@@ -60,17 +58,22 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
         EXPECT_TRUE(IsWindowVisible(PluginsPage) && IsWindowVisible(AboutPage)) << "pages are never hidden";
         EXPECT_EQ(WindowText(GetDlgItem(AboutPage, IDC_VERSION)), L"Ver. 0.4.0");
 
-        SetDlgItemTextW(SettingsPage, IDC_TITLE, L"typed");
+        SetDlgItemTextW(SettingsPage, IDC_TITLE, L"typed"), SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, L"Mine");
+        Click(SettingsPage, IDC_NO_COMMAND_BAR), Click(SoftKeysPage, IDC_LEFT_KEY), Click(SoftKeysPage, IDC_MANILA);
         SetDlgItemTextW(AboutPage, IDC_VERSION, L"kept");
         SetWindowPos(dialog, nullptr, 0, 0, 240, 200, SWP_NOMOVE | SWP_NOZORDER);   // the height alone
         PumpMessages();
         EXPECT_EQ(WindowPlace(tabs)[3], WindowPlace(dialog)[3]) << "the tabs stay at the dialog's bottom";
-        EXPECT_EQ(WindowText(GetDlgItem(SettingsPage, IDC_TITLE)), L"typed") << "a height change initialises no page";
         ASSERT_TRUE(Rotate(320, 240));
-        bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && WindowText(GetDlgItem(SettingsPage, IDC_TITLE)) == L"Dialog Test"; }, 5000);
+        bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && WindowPlace(SettingsPage)[2] > 300; }, 5000);
+        PumpMessages();
         std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage), aboutPlace = WindowPlace(AboutPage);
         Rotate(240, 320);
         EXPECT_TRUE(turned);
+        EXPECT_EQ((std::vector<std::wstring>{WindowText(GetDlgItem(SettingsPage, IDC_TITLE)), WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_LABEL))}),
+                  (std::vector<std::wstring>{L"typed", L"Mine"}));
+        EXPECT_EQ(IsDlgButtonChecked(SettingsPage, IDC_NO_COMMAND_BAR) + 2 * IsDlgButtonChecked(SoftKeysPage, IDC_LEFT_KEY) +
+                      4 * IsDlgButtonChecked(SoftKeysPage, IDC_MANILA), 6u) << "a choice went back";
         EXPECT_EQ(dialogPlace, (std::array<LONG, 4>{0, 26, 320, 214}));
         EXPECT_GT(pagePlace[2], 300) << "the page follows the tab control";
         EXPECT_EQ(aboutPlace, pagePlace) << "the About page keeps its texts but not its size";
@@ -129,13 +132,21 @@ TEST_F(SettingsDialog, MainWindowAppliesOnlyToALiveScreenAndRefitsTheStrip)
     ASSERT_TRUE(PumpUntil([] { return IconStrip != nullptr; }, 3000));
     const int small = TrayHeight;
     const std::wstring blocker = path + L".new";   // a folder where the new file would go
-    // Closed, then OK with a file that cannot be written, then OK: only the last one saves.
+    // Closed, then OK with a file that cannot be written (it applies, and says so once), then OK.
     for (int round = 0; round < 3; round++) {
         if (round == 1) CreateDirectoryW(blocker.c_str(), nullptr);
-        ASSERT_TRUE(RunSettingsDialog([](HWND) { Click(SettingsPage, IDC_BIG_TRAY); }, round ? DialogEnd::Ok : DialogEnd::Close));
+        std::vector<ShownBox> boxes = BoxesShownBy([&] {
+            ASSERT_TRUE(RunSettingsDialog([](HWND) { Click(SettingsPage, IDC_BIG_TRAY); }, round ? DialogEnd::Ok : DialogEnd::Close));
+        });
         RemoveDirectoryW(blocker.c_str());
-        ASSERT_EQ(TrayHeight > small, round == 2) << "round " << round;
+        ASSERT_EQ(TrayHeight > small, round == 1) << "round " << round;
+        ASSERT_EQ(boxes.size(), round == 1 ? 1u : 0u);
+        EXPECT_TRUE(boxes.empty() || boxes[0].text == L"The settings could not be saved.");
     }
+    // Pages closed under the dialog: OK saves nothing they held.
+    AppSettings.EnableBackground = 1;
+    ASSERT_TRUE(RunSettingsDialog([](HWND) { SendMessageW(PluginsPage, WM_CLOSE, 0, 0), SendMessageW(SettingsPage, WM_CLOSE, 0, 0); }, DialogEnd::Ok));
+    EXPECT_EQ(Narrow(AppSettings.Title) + std::to_string(AppSettings.EnableBackground) + std::to_string(AppSettings.DisableCommandBar), "Dialog Test11");
     RECT client, strip;
     GetClientRect(MainWindow, &client);
     GetClientRect(IconStrip, &strip);
