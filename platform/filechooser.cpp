@@ -56,13 +56,16 @@ static bool Matches(const std::wstring &name, const std::wstring &patterns)
     return false;
 }
 
-// The pattern of the chosen filter: filters are pairs of texts (description, patterns).
-static std::wstring FilterPattern(const OPENFILENAMEEX *ofn)
+// The pattern of the chosen filter: filters are pairs of texts (description, patterns). A pair
+// without patterns ends the filter there: the chooser then lists every file. Not static: the
+// tests read it.
+std::wstring FilterPattern(const OPENFILENAMEEX *ofn)
 {
     const WCHAR *p = ofn->lpstrFilter;
     if (!p || !*p) return L"*";
     for (DWORD index = ofn->nFilterIndex ? ofn->nFilterIndex : 1; *p; index--) {
         const WCHAR *patterns = p + wcslen(p) + 1;
+        if (!*patterns) break;
         if (index <= 1 || !*(patterns + wcslen(patterns) + 1)) return patterns;
         p = patterns + wcslen(patterns) + 1;
     }
@@ -93,7 +96,8 @@ static void ShowFolder(HWND dialog, Chooser *c, const std::wstring &folder)
 
     HWND list = GetDlgItem(dialog, ENTRY_LIST);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    for (const std::wstring &name : c->folders) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)(L"[" + name + L"]").c_str());
+    // A folder ends in a backslash, which no file name holds.
+    for (const std::wstring &name : c->folders) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)(name + L"\\").c_str());
     for (const std::wstring &name : c->files) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)name.c_str());
     SetDlgItemTextW(dialog, FOLDER_TEXT, folder.c_str());
 }
@@ -120,11 +124,11 @@ static std::wstring StartFolder(const OPENFILENAMEEX *ofn)
     return folder.empty() ? FolderOf(L".") : folder;
 }
 
-// Opens the chosen folder, or picks the file: answers true when the dialog ends with a pick.
-static bool Choose(HWND dialog, Chooser *c, std::wstring name)
+// Opens the named folder, or picks the named file: answers true when the dialog ends with a
+// pick. The name is the file system's, as typed or as a row of the list stands for it.
+static bool Choose(HWND dialog, Chooser *c, const std::wstring &name)
 {
     if (name.empty()) return false;
-    if (name == L"[..]" || (name.size() > 2 && name.front() == L'[' && name.back() == L']')) name = name.substr(1, name.size() - 2);
     std::wstring path = name.size() > 1 && (name[1] == L':' || name[0] == L'\\') ? name : c->folder + name;
     std::wstring folder = FolderOf(path);
     if (!folder.empty()) {
@@ -167,7 +171,7 @@ static void OnListCommand(HWND dialog, Chooser *c, WORD code)
     if (i < 0) return;
     size_t index = (size_t)i;
     bool isFolder = index < c->folders.size();
-    std::wstring name = isFolder ? L"[" + c->folders[index] + L"]" : c->files[index - c->folders.size()];
+    std::wstring name = isFolder ? c->folders[index] : c->files[index - c->folders.size()];
     if (code == LBN_SELCHANGE && !isFolder) SetDlgItemTextW(dialog, NAME_BOX, name.c_str());
     if (code == LBN_DBLCLK) Choose(dialog, c, name);
 }

@@ -35,7 +35,8 @@ BOOL WINAPI SHInitDialog(SHINITDLGINFO *sidi)
 }
 
 // Starts a program or opens a document as the device does: a rooted path names the program's
-// drive, a quoted path is taken without its quotes, and a failure is silent. The desktop would
+// drive, a quoted path is taken without its quotes (the text after it as parameters), and a
+// failure is silent. The desktop would
 // show a blocking error box for a failure, open a file manager for a directory, and resolve a
 // rooted path on whatever drive the current directory is on.
 BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
@@ -44,8 +45,14 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::wstring file = info->lpFile ? info->lpFile : L"";
-    if (file.size() >= 2 && file[0] == L'"') file = file.substr(1, file.find(L'"', 1) - 1);
+    std::wstring file = info->lpFile ? info->lpFile : L"", parameters = info->lpParameters ? info->lpParameters : L"";
+    if (file.size() >= 2 && file[0] == L'"') {   // what follows the quoted path are parameters, before the given ones
+        size_t close = file.find(L'"', 1);
+        std::wstring rest = close == std::wstring::npos ? L"" : file.substr(close + 1);
+        rest.erase(0, rest.find_first_not_of(L' '));
+        if (!rest.empty()) parameters = parameters.empty() ? rest : rest + L" " + parameters;
+        file = file.substr(1, close - 1);
+    }
     if (file.size() >= 2 && file[0] == L'\\' && file[1] != L'\\') {
         std::wstring root = ProgramRoot();
         if (!root.empty()) file = root.substr(0, root.size() - 1) + file;
@@ -58,6 +65,7 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
     }
     SHELLEXECUTEINFOW desktop = *info;
     desktop.lpFile = file.c_str();
+    desktop.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     desktop.fMask |= SEE_MASK_FLAG_NO_UI;
     BOOL started = ShellExecuteExW(&desktop);
     info->hInstApp = desktop.hInstApp;

@@ -7,9 +7,10 @@
 #include "settings/settingsfile.h"
 #include "softkeys/softkeys.h"
 
-// Characters, terminator included. The path edit starts with QuotedExePath, which is two
-// quotes longer than a path: reading it back into a path-sized buffer would cut it.
-constexpr size_t LABEL_CHARS = MAX_PATH;
+// Characters, terminator included. A label holds what the soft keys read (a longer one would
+// give way to the default key); the path edit starts with QuotedExePath, which is two quotes
+// longer than a path: reading it back into a path-sized buffer would cut it.
+constexpr size_t LABEL_CHARS = KEY_TEXT_CHARS;
 constexpr size_t PROGRAM_CHARS = ARRAYSIZE(QuotedExePath);
 
 static const WCHAR TODAY_KEY[] = L"Software\\Microsoft\\Today";
@@ -61,11 +62,11 @@ void EnsureSubkey(HKEY root, LPCWSTR key, LPCWSTR name)
 static void OnInitDialog(HWND page)
 {
     FitPageToTab(page);
-    // The dialog initialises the page again after a rotation: an earlier "Left Key" or
-    // "Manila" goes too, so that the page shows the choice the buttons act on.
+    // The page opens ready to make the Today screen's right soft key start this program.
     CheckRadioButton(page, IDC_LEFT_KEY, IDC_RIGHT_KEY, IDC_RIGHT_KEY);
     CheckDlgButton(page, IDC_NIMBRA, BST_CHECKED);
     CheckDlgButton(page, IDC_MANILA, BST_UNCHECKED);
+    SendDlgItemMessageW(page, IDC_KEY_LABEL, EM_LIMITTEXT, LABEL_CHARS - 1, 0);
     SetDlgItemTextW(page, IDC_KEY_LABEL, L"Today");
     SetDlgItemTextW(page, IDC_KEY_PATH, QuotedExePath);
     EnsureSubkey(HKEY_CURRENT_USER, TODAY_KEY, L"Keys");

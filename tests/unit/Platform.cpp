@@ -3,6 +3,8 @@
 #include "support/chooser.h"
 #include "support/nimbra_process.h"
 
+std::wstring FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, internal
+
 namespace {
 
 // The device's placement of a top-level window made as the program makes its main window
@@ -73,6 +75,17 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
     GetCurrentDirectoryW(MAX_PATH, directory);
     EXPECT_EQ(std::wstring(directory), ThisProgram().substr(0, 3)) << "the root of rooted paths moved";
     DeleteFileW(picked.c_str());
+    // A file named like a folder's row is itself (no must-exist: a wrong pick ends the chooser too).
+    ASSERT_TRUE(WriteFileBytes(folder + L"[tool]", "x", 1));
+    ofn.Flags = OFN_SHOW_ALL;
+    AnswerFileChooserSoon(title, L"[tool]");
+    EXPECT_TRUE(GetOpenFileNameEx(&ofn) && file == folder + L"[tool]") << Narrow(file);
+    DeleteFileW((folder + L"[tool]").c_str());
+    // A filter pair without patterns ends the filter: every file is listed.
+    for (auto [filter, want] : {std::pair{L"A\0*.a\0B\0*.b\0", L"*.b"}, {L"Pictures\0\0X\0*.txt\0", L"*"}}) {
+        ofn.lpstrFilter = filter, ofn.nFilterIndex = 2;
+        EXPECT_EQ(FilterPattern(&ofn), want);
+    }
 }
 
 // (At 96 dpi in portrait MainWindow's own tests check its place.)
