@@ -68,8 +68,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(Where(), std::make_pair(2, -1));
 
     SetValue(L"C", PROBE_SELECT, 1);   // read at load: reload C as a non-consuming item
-    SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0);
-    SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0);
+    SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0), SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0);
     SelectedItem = 2;
     DeleteFileW(PROBE_LOG_PATH);
     Press({VK_DOWN});   // past the last item without a strip: nothing is selected
@@ -81,8 +80,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     Press({VK_UP});     // up from the first item: it loses the selection, nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     Press({VK_DOWN});   // an unload of the selected item by name takes the selection with it
-    SendMessageW(MainWindow, HM_UNLOADITEMS, 0, (LPARAM)L"A"), SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0);
-    Press({VK_DOWN});
+    SendMessageW(MainWindow, HM_UNLOADITEMS, 0, (LPARAM)L"A"), SendMessageW(MainWindow, HM_RELOADITEMS, 0, 0), Press({VK_DOWN});
     EXPECT_EQ(Where(), std::make_pair(0, -1));
     // With a strip, the selection goes on into it past the last item.
     Load({1, 0});
@@ -112,10 +110,8 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     // A turn that leaves the selected icon undrawn takes the selection from it: Enter tells no
     // one, and Left starts again from the right end.
     ReleaseIconStrip(), Resize(320, 240), ShowStrip(16);
-    SelectedItem = (int)ItemCount, SelectedIcon = 14;
-    Resize(240, 320), Press({VK_RETURN, VK_LEFT});
-    EXPECT_EQ(SelectedIcon, 0);
-    EXPECT_FALSE(PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE));
+    SelectedItem = (int)ItemCount, SelectedIcon = 14, Resize(240, 320), Press({VK_RETURN, VK_LEFT});
+    EXPECT_EQ(std::make_pair(SelectedIcon, PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)), std::make_pair(0, FALSE));
 }
 
 // A candidate holds the selection before it is asked: announcing it from inside the question

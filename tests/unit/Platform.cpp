@@ -77,15 +77,12 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
     DeleteFileW(picked.c_str());
     // A file named like a folder's row is itself (no must-exist: a wrong pick ends the chooser too).
     ASSERT_TRUE(WriteFileBytes(folder + L"[tool]", "x", 1));
-    ofn.Flags = OFN_SHOW_ALL;
-    AnswerFileChooserSoon(title, L"[tool]");
+    ofn.Flags = OFN_SHOW_ALL, AnswerFileChooserSoon(title, L"[tool]");
     EXPECT_TRUE(GetOpenFileNameEx(&ofn) && file == folder + L"[tool]") << Narrow(file);
     DeleteFileW((folder + L"[tool]").c_str());
     // A filter pair without patterns ends the filter: every file is listed.
-    for (auto [filter, want] : {std::pair{L"A\0*.a\0B\0*.b\0", L"*.b"}, {L"Pictures\0\0X\0*.txt\0", L"*"}}) {
-        ofn.lpstrFilter = filter, ofn.nFilterIndex = 2;
-        EXPECT_EQ(FilterPattern(&ofn), want);
-    }
+    for (auto [filter, want] : {std::pair{L"A\0*.a\0B\0*.b\0", L"*.b"}, {L"Pictures\0\0X\0*.txt\0", L"*"}})
+        EXPECT_EQ((ofn.lpstrFilter = filter, ofn.nFilterIndex = 2, FilterPattern(&ofn)), want);
 }
 
 // (At 96 dpi in portrait MainWindow's own tests check its place.)

@@ -60,24 +60,19 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
 
         SetDlgItemTextW(SettingsPage, IDC_TITLE, L"typed"), SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, L"Mine");
         Click(SettingsPage, IDC_NO_COMMAND_BAR), Click(SoftKeysPage, IDC_LEFT_KEY), Click(SoftKeysPage, IDC_MANILA);
-        SetDlgItemTextW(AboutPage, IDC_VERSION, L"kept");
         SetWindowPos(dialog, nullptr, 0, 0, 240, 200, SWP_NOMOVE | SWP_NOZORDER);   // the height alone
         PumpMessages();
         EXPECT_EQ(WindowPlace(tabs)[3], WindowPlace(dialog)[3]) << "the tabs stay at the dialog's bottom";
         ASSERT_TRUE(Rotate(320, 240));
         bool turned = PumpUntil([&] { return WindowPlace(tabs)[2] == 322 && WindowPlace(SettingsPage)[2] > 300; }, 5000);
-        PumpMessages();
         std::array<LONG, 4> dialogPlace = WindowPlace(dialog), pagePlace = WindowPlace(SettingsPage), aboutPlace = WindowPlace(AboutPage);
         Rotate(240, 320);
         EXPECT_TRUE(turned);
-        EXPECT_EQ((std::vector<std::wstring>{WindowText(GetDlgItem(SettingsPage, IDC_TITLE)), WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_LABEL))}),
-                  (std::vector<std::wstring>{L"typed", L"Mine"}));
-        EXPECT_EQ(IsDlgButtonChecked(SettingsPage, IDC_NO_COMMAND_BAR) + 2 * IsDlgButtonChecked(SoftKeysPage, IDC_LEFT_KEY) +
-                      4 * IsDlgButtonChecked(SoftKeysPage, IDC_MANILA), 6u) << "a choice went back";
+        EXPECT_EQ(WindowText(GetDlgItem(SettingsPage, IDC_TITLE)) + WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_LABEL)) +
+                      std::to_wstring(IsDlgButtonChecked(SettingsPage, IDC_NO_COMMAND_BAR) + 2 * IsDlgButtonChecked(SoftKeysPage, IDC_LEFT_KEY) +
+                                      4 * IsDlgButtonChecked(SoftKeysPage, IDC_MANILA)), L"typedMine6");
         EXPECT_EQ(dialogPlace, (std::array<LONG, 4>{0, 26, 320, 214}));
-        EXPECT_GT(pagePlace[2], 300) << "the page follows the tab control";
-        EXPECT_EQ(aboutPlace, pagePlace) << "the About page keeps its texts but not its size";
-        EXPECT_EQ(WindowText(GetDlgItem(AboutPage, IDC_VERSION)), L"kept");
+        EXPECT_EQ(aboutPlace, pagePlace) << "the About page follows the tab control too";
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(tabs)[2] == 242; }, 5000));
     }, DialogEnd::Close));
 }
@@ -140,8 +135,7 @@ TEST_F(SettingsDialog, MainWindowAppliesOnlyToALiveScreenAndRefitsTheStrip)
         });
         RemoveDirectoryW(blocker.c_str());
         ASSERT_EQ(TrayHeight > small, round == 1) << "round " << round;
-        ASSERT_EQ(boxes.size(), round == 1 ? 1u : 0u);
-        EXPECT_TRUE(boxes.empty() || boxes[0].text == L"The settings could not be saved.");
+        EXPECT_EQ(boxes.size() == 1 && boxes[0].text == L"The settings could not be saved.", round == 1) << boxes.size();
     }
     // Pages closed under the dialog: OK saves nothing they held.
     AppSettings.EnableBackground = 1;
