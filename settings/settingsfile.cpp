@@ -178,7 +178,10 @@ bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
     whole = FlushFileBuffers(file) && whole;
     whole = CloseHandle(file) && whole;
 
-    if (whole && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // A read-only file is the owner's wish that it stays (Wine would replace it all the same).
+    DWORD attributes = GetFileAttributesW(SettingsPath);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (whole && !readOnly && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(newPath);
     return true;
