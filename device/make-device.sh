@@ -17,10 +17,12 @@
 #   - C:\windows: the stand-ins cprog.exe and poutlook.exe; the start-up folder empty.
 # Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
 # share the watermark cache PARENT/watermarks.
-set -euo pipefail
+set -Eeuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 source "$here/wine-env.sh"
+# A failed step says which one, so that a prefix that could not be prepared tells why.
+trap 'echo "make-device.sh ${2:-}: line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
 if [ $# -ne 4 ]; then
   echo "usage: make-device.sh PREFIX PROFILE BIN_DIR DISPLAY" >&2
   exit 2

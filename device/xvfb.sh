@@ -11,14 +11,16 @@ action=$1
 run=$2
 mkdir -p "$run"
 
-is_our_xvfb() { # pid -> true when it is a running Xvfb
-  [ -n "$1" ] && [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' < "/proc/$1/cmdline" | grep -q '^[^ ]*Xvfb '
+is_our_xvfb() { # pid display -> true when it is a running Xvfb of that display
+  [ -n "$1" ] && [ -n "$2" ] && [ -r "/proc/$1/cmdline" ] &&
+    tr '\0' ' ' < "/proc/$1/cmdline" | grep -q "^[^ ]*Xvfb $2 "
 }
 
 stop() {
   local pid
   pid=$(cat "$run/xvfb.pid" 2>/dev/null || true)
-  if is_our_xvfb "$pid"; then
+  # Only the server this run dir started: a pid reused by another run's server is left alone.
+  if is_our_xvfb "$pid" "$(cat "$run/display" 2>/dev/null)"; then
     kill "$pid" 2>/dev/null || true
     for _ in $(seq 1 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     kill -9 "$pid" 2>/dev/null || true

@@ -153,20 +153,17 @@ void SetBackgroundBitmap(HBITMAP bitmap)
 }
 
 // Copies the image from its top-left corner again and again over the S x S square; the last
-// column and row are cut to what is left of the square.
+// column and row are cut to what is left of the square. After the first copy each step copies
+// everything drawn so far beside (then below) itself, so a 1 x 1 picture takes about twenty
+// copies instead of one per pixel.
 static void TileImage(HDC image, int width, int height, int side)
 {
-    int columns = side / width + (side % width ? 1 : 0);
-    int rows = side / height + (side % height ? 1 : 0);
-    for (int row = 0; row < rows; row++) {
-        int y = row * height;
-        int h = (row == rows - 1 && row > 0) ? side - y : height;
-        for (int column = 0; column < columns; column++) {
-            int x = column * width;
-            int w = (column == columns - 1 && column > 0) ? side - x : width;
-            BitBlt(BackgroundDC, x, y, w, h, image, 0, 0, SRCCOPY);
-        }
-    }
+    int w = std::min(width, side), h = std::min(height, side);
+    BitBlt(BackgroundDC, 0, 0, w, h, image, 0, 0, SRCCOPY);
+    for (int done = w; done < side; done += std::min(done, side - done))
+        BitBlt(BackgroundDC, done, 0, std::min(done, side - done), h, BackgroundDC, 0, 0, SRCCOPY);
+    for (int done = h; done < side; done += std::min(done, side - done))
+        BitBlt(BackgroundDC, 0, done, side, std::min(done, side - done), BackgroundDC, 0, 0, SRCCOPY);
 }
 
 void ComposeBackground(HBITMAP image)

@@ -11,16 +11,23 @@ Settings AppSettings = {L"Start", L"", L"", 0, 0, 0};
 #define NEW_FILE_SUFFIX L".new"
 constexpr size_t NEW_FILE_SUFFIX_LENGTH = 4;
 
+constexpr DWORD MAX_SETTINGS_FILE_BYTES = 16u << 20;
+
 static const WCHAR KeyValueSeparator[] = L" = ";
 static const BYTE ByteOrderMark[] = {0xFF, 0xFE};
 
-// Copies a text value into a settings field. A value longer than the field is cut to its
-// capacity; a cut never leaves the first half of a surrogate pair at the end.
+// Copies a text value into a settings field, cut to its capacity. Half of a surrogate pair
+// without its other half (a damaged file, or a cut through a pair) is dropped, never kept.
 static void CopySettingText(WCHAR *field, size_t cap, LPCWSTR value)
 {
-    if (CopyText(field, cap, value)) return;
-    size_t length = TextLength(field, cap);
-    if (length > 0 && IS_HIGH_SURROGATE(field[length - 1])) field[length - 1] = 0;
+    size_t out = 0;
+    for (size_t i = 0; value[i] && out + 1 < cap; i++) {
+        bool pair = IS_HIGH_SURROGATE(value[i]) && IS_LOW_SURROGATE(value[i + 1]);
+        if (pair && out + 2 >= cap) break;
+        if (pair) field[out++] = value[i++];
+        if (pair || !(IS_HIGH_SURROGATE(value[i]) || IS_LOW_SURROGATE(value[i]))) field[out++] = value[i];
+    }
+    field[out] = 0;
 }
 
 // Numbers convert like the platform's wide-text to long: leading blanks, a sign, digits up to
@@ -81,8 +88,11 @@ static void ParseSettingsText(WCHAR *text, size_t length)
 // length loses its last byte.
 static void ReadSettingsFile(HANDLE file)
 {
-    DWORD size = GetFileSize(file, nullptr);   // low 32 bits; a larger file is read in part
-    if (size == 0 || size == INVALID_FILE_SIZE) return;
+    // The program writes a few kilobytes; a file of more than 16 MB is not its own and is not
+    // read at all, so a damaged disk cannot make the start slow or take its memory.
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    if (size == 0 || size == INVALID_FILE_SIZE || high || size > MAX_SETTINGS_FILE_BYTES) return;
     size_t units = size / sizeof(WCHAR);
     // One unit more than the file holds, for the terminator of the last line.
     WCHAR *text = (WCHAR *)malloc((units + 1) * sizeof(WCHAR));
@@ -166,7 +176,10 @@ bool StoreSettingsWith(const Settings &next, bool (*writeContent)(HANDLE file))
     whole = FlushFileBuffers(file) && whole;
     whole = CloseHandle(file) && whole;
 
-    if (whole && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // A read-only file is the owner's wish that it stays (Wine would replace it all the same).
+    DWORD attributes = GetFileAttributesW(SettingsPath);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (whole && !readOnly && MoveFileExW(newPath, SettingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(newPath);
     return false;
