@@ -55,9 +55,12 @@ static void ScrollPageTo(HWND page, int pos)
                    SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
 }
 
-// The scroll bar of a page taller than the tab's display area.
+// The scroll bar of a page taller than the tab's display area. The page's frame is measured
+// once: a page procedure passes every message on to DefWindowProcW, and the dialog manager
+// would take the bar off the client area a second time.
 static LRESULT CALLBACK ScrollingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
+    if (msg == WM_NCCALCSIZE) return DefWindowProcW(page, msg, wParam, lParam);
     if (msg != WM_VSCROLL) return DefSubclassProc(page, msg, wParam, lParam);
     SCROLLINFO info = {sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
     GetScrollInfo(page, SB_VERT, &info);
@@ -85,7 +88,6 @@ void FitPageToTab(HWND page)
     GetClientRect(tabs, &area);
     SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
     ScrollPageTo(page, 0);   // the controls back in their template places
-    SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER);
     RECT control;
     int bottom = 0;
     for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -93,9 +95,10 @@ void FitPageToTab(HWND page)
         MapWindowPoints(nullptr, page, (POINT *)&control, 2);
         bottom = std::max(bottom, (int)control.bottom);
     }
-    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE, 0, bottom - 1, (UINT)area.bottom, 0, 0};
-    SetScrollInfo(page, SB_VERT, &info, TRUE);   // the bar shows only when the page is taller
     SetWindowSubclass(page, ScrollingPageProc, 0, 0);
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE, 0, bottom - 1, (UINT)area.bottom, 0, 0};
+    SetScrollInfo(page, SB_VERT, &info, FALSE);   // the bar shows only when the page is taller
+    SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
 static HWND CreatePage(HWND tabs, int index, const PageEntry &entry)

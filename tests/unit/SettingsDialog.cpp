@@ -102,7 +102,8 @@ bool TextFits(HWND control)
 
 // Every control of every page lies within the screen and its page (which fills the tabs' display
 // area), with its text fitting it, in a dialog font of the device's base units. A page that
-// scrolls shows its top controls at the top of its range and its lowest at the bottom.
+// scrolls has a bar, and shows its top controls at the top of its range and its lowest at the
+// bottom.
 void CheckPagesFit(LONG unitX, LONG unitY, std::array<bool, 4> scrolls)
 {
     EXPECT_TRUE(RunSettingsDialog([&](HWND) {
@@ -111,8 +112,9 @@ void CheckPagesFit(LONG unitX, LONG unitY, std::array<bool, 4> scrolls)
         for (int i = 0; i < 4; i++) {
             units = {0, 0, 4, 8};
             MapDialogRect(pages[i], &units);
-            EXPECT_EQ(std::make_tuple(units.right, units.bottom, (GetWindowLongW(pages[i], GWL_STYLE) & WS_VSCROLL) != 0),
-                      std::make_tuple(unitX, unitY, scrolls[i])) << "page " << i;
+            GetClientRect(pages[i], &room);   // a scroll bar takes its width off the client area once
+            EXPECT_EQ(std::make_tuple(units.right, units.bottom, WindowPlace(pages[i])[2] - WindowPlace(pages[i])[0] - room.right),
+                      std::make_tuple(unitX, unitY, scrolls[i] ? GetSystemMetrics(SM_CXVSCROLL) : 0)) << "page " << i;
             for (int end : {SB_TOP, SB_BOTTOM}) {
                 SendMessageW(pages[i], WM_VSCROLL, end, 0);
                 GetClientRect(pages[i], &room);
