@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks a device prefix that env.sh prepared, as Wine sees it: screen size and dpi, the
-# registry defaults, the installed files and the watermark set. With --rotate-and-refresh it
-# first turns the screen both ways, then spoils what tests are allowed to change (registry
-# values, watermark files, the settings file, the screen left rotated) and refreshes the prefix,
-# so the checks show that a refresh puts the device back.
+# registry defaults, the dialog font, the installed files and the watermark set. With
+# --rotate-and-refresh it first turns the screen both ways, then spoils what tests are allowed
+# to change (registry values, watermark files, the settings file, the screen left rotated) and
+# refreshes the prefix, so the checks show that a refresh puts the device back.
 #   check-device.sh BUILD_DIR PROFILE [--rotate-and-refresh]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,6 +70,10 @@ for k in 112 113; do
   if reg_key_exists "$today\\Keys\\$k"; then fail "soft-key key $k exists"; else echo "ok: no soft-key key $k"; fi
 done
 expect "contacts provider" "REG_SZ Contacts" "$(reg_value 'HKLM\System\ActiveSync\Engines\{176F4FFD-F20C-4bd4-BDD7-01D0726C567B}\Providers\{0dd8685c-e272-4fcb-9ecf-2ead7ea2497b}' Name)"
+fonts='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+for face in "MS Sans Serif" System "MS Shell Dlg"; do
+  expect "dialog face $face" "$face REG_SZ Tahoma" "$(w reg query "$fonts" /v "$face" | grep -F "$face" | xargs)"
+done
 for name in $(sed -n 's/^\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\\([^]]*\)\]\r\?$/\1/p' "$here"/../plugins/*.reg 2>/dev/null); do
   dll=$(reg_value "HKLM\\Software\\Microsoft\\Today\\Items\\$name" DLL)
   expect "item $name" "REG_SZ C:\\Program Files\\Nimbra\\plugins\\$name.dll" "$dll"
@@ -77,6 +81,7 @@ done
 desktop_down
 
 [ -f "$install/Nimbra.exe" ] && echo "ok: Nimbra.exe installed" || fail "Nimbra.exe missing"
+expect "system font" "tahoma.ttf tahomabd.ttf" "$(cd "$windows/Fonts" && ls tahoma*.ttf 2>/dev/null | sort | xargs)"
 [ -e "$install/settings.ini" ] && fail "settings.ini left in the install folder" || echo "ok: no settings.ini"
 expect "plug-in DLLs" "$(cd "$build/bin/plugins" 2>/dev/null && ls *.dll 2>/dev/null | sort | xargs)" \
   "$(cd "$install/plugins" && ls *.dll 2>/dev/null | sort | xargs)"

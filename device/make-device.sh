@@ -14,7 +14,8 @@
 #   - C:\nimbra-device: the device tools (rotate.exe, findwindow.exe, keeper.exe, the shell
 #     shell.exe), no record of program starts (starts.txt), and with NIMBRA_DEVICE_KEEPER=1 the
 #     keeper running, so that the screen (the Wine desktop) lives on between programs;
-#   - C:\windows: the stand-ins cprog.exe and poutlook.exe; the start-up folder empty.
+#   - C:\windows: the stand-ins cprog.exe and poutlook.exe; the start-up folder empty;
+#   - C:\windows\Fonts: the device's system font Tahoma, from BIN_DIR/fonts.
 # Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
 # share the watermark cache PARENT/watermarks.
 set -Eeuo pipefail
@@ -106,6 +107,8 @@ for t in rotate findwindow keeper shell; do
   if [ -f "$bin/$t.exe" ]; then cp -f "$bin/$t.exe" "$prefix/drive_c/nimbra-device/"; fi
 done
 rm -f "$prefix/drive_c/nimbra-device/starts.txt"
+# The device's system font (see device.reg), from BIN_DIR/fonts (setup.sh unpacks it there).
+if compgen -G "$bin/fonts/*.ttf" >/dev/null; then cp -f "$bin"/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"; fi
 
 windows=$prefix/drive_c/windows
 for t in cprog poutlook; do

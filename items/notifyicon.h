@@ -69,6 +69,20 @@ NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, uFlags) == 12, "uFlags at 12
 NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, uCallbackMessage) == 16, "uCallbackMessage at 16");
 NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, hIcon) == 20, "hIcon at 20");
 NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONDATA, szTip) == 24, "szTip at 24");
+
+/* WM_COPYDATA from another process: the data starts with the operation and the record; the
+ * icon's size and its pixels may follow. */
+typedef struct _NIMBRANOTIFYICONCOPY {
+    DWORD operation;                  /* NIMBRA_NIM_* */
+    NIMBRANOTIFYICONDATA record;
+    /* optionally: NIMBRAICONPIXELS, then width x height pixels */
+} NIMBRANOTIFYICONCOPY;
+typedef struct _NIMBRAICONPIXELS {
+    DWORD width, height;              /* 1 to NIMBRA_ICON_PIXELS_MAX each */
+} NIMBRAICONPIXELS;
+NIMBRA_STATIC_ASSERT(offsetof(NIMBRANOTIFYICONCOPY, record) == 4, "the record follows the operation");
+NIMBRA_STATIC_ASSERT(sizeof(NIMBRANOTIFYICONCOPY) == 156, "the request without pixels is 156 bytes");
+NIMBRA_STATIC_ASSERT(sizeof(NIMBRANOTIFYICONCOPY) + sizeof(NIMBRAICONPIXELS) == 164, "the pixels start at 164");
 #undef NIMBRA_STATIC_ASSERT
 
 /* A handle as the record stores it, and back (32-bit handle values, sign-extended). */

@@ -86,6 +86,35 @@ typedef HWND (*PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM *ptli, HWND hwndParent);
 #define ORDINAL_CUSTOMOPTIONSDLGPROC 241
 typedef BOOL (CALLBACK *PFNCUSTOMOPTIONSDLGPROC)(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
+/* The device is a 32-bit platform: there both records have the layout every item is built
+ * against. A 32-bit build of the program checks it (64-bit builds widen the handles). */
+#if !defined(_WIN64)
+#ifdef __cplusplus
+#define NIMBRA_CHECK(cond, what) static_assert(cond, what)
+#else
+#define NIMBRA_CHECK(cond, what) _Static_assert(cond, what)
+#endif
+#define NIMBRA_AT(type, field, at) NIMBRA_CHECK(FIELD_OFFSET(type, field) == at, #type "." #field " at " #at)
+NIMBRA_AT(TODAYLISTITEM, tlit, 64);
+NIMBRA_AT(TODAYLISTITEM, dwOrder, 68);
+NIMBRA_AT(TODAYLISTITEM, cyp, 72);
+NIMBRA_AT(TODAYLISTITEM, fEnabled, 76);
+NIMBRA_AT(TODAYLISTITEM, fOptions, 80);
+NIMBRA_AT(TODAYLISTITEM, grfFlags, 84);
+NIMBRA_AT(TODAYLISTITEM, szDLLPath, 88);
+NIMBRA_AT(TODAYLISTITEM, hinstDLL, 608);
+NIMBRA_AT(TODAYLISTITEM, hwndCustom, 612);
+NIMBRA_AT(TODAYLISTITEM, fSizeOnDraw, 616);
+NIMBRA_AT(TODAYLISTITEM, prgbCachedData, 620);
+NIMBRA_AT(TODAYLISTITEM, cbCachedData, 624);
+NIMBRA_CHECK(sizeof(TODAYLISTITEM) == 628, "TODAYLISTITEM is 628 bytes");
+NIMBRA_AT(TODAYDRAWWATERMARKINFO, rc, 4);
+NIMBRA_AT(TODAYDRAWWATERMARKINFO, hwnd, 20);
+NIMBRA_CHECK(sizeof(TODAYDRAWWATERMARKINFO) == 24, "TODAYDRAWWATERMARKINFO is 24 bytes");
+#undef NIMBRA_AT
+#undef NIMBRA_CHECK
+#endif
+
 #ifdef __cplusplus
 }
 #endif

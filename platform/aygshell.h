@@ -194,6 +194,19 @@ bool ReadMessageRecord(LPARAM pointer, void *record, size_t bytes);
 // without waiting for, or blocking on, any of them. The device posts it to HWND_BROADCAST.
 void PostTodayRefresh(WPARAM wParam, LPARAM lParam);
 
+// ---- The device's record sizes -----------------------------------------------------------
+// The device is a 32-bit platform; where pointers are 32 bits wide (a 32-bit build, which the
+// test command compiles) the records the shell reads have the device's sizes.
+#ifndef _WIN64
+static_assert(sizeof(SHACTIVATEINFO) == 12, "the activation record is 12 bytes");
+static_assert(sizeof(SHRGINFO) == 20, "the gesture record is 20 bytes");
+static_assert(sizeof(SHMENUBARINFO) == 36, "the menu-bar record is 36 bytes");
+static_assert(sizeof(SHINITDLGINFO) == 12, "the dialog record is 12 bytes");
+static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the launch record is 60 bytes");
+static_assert(sizeof(OPENFILENAMEEX) == 84 && FIELD_OFFSET(OPENFILENAMEEX, ExFlags) == 80,
+              "the file chooser record is 84 bytes, its extended flags last");
+#endif
+
 // ---- Desktop differences that the device's own calls hide -------------------------------
 // These keep the device's call names in the program's code (see platform/README.md).
 HWND PlatformCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,

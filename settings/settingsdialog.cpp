@@ -4,6 +4,7 @@
 // the Plugins and Settings pages; closing the dialog any other way saves nothing.
 // SettingsDialogProc owns the page handles and TitleFont.
 #include "settings/settingsdialog.h"
+#include <algorithm>
 #include "look/scale.h"
 #include "res/resource.h"
 #include "settings/pluginspage.h"
@@ -23,6 +24,8 @@ constexpr int HEADING_POINTS = 17;             // halved below: 8.5 pt
 constexpr int TAB_OVERHANG = 2;
 // The version of the common controls whose drawing the tab control follows.
 constexpr WPARAM TAB_CONTROL_VERSION = 0x20E;
+// A page taller than the tab's display area scrolls by this much per line, in 96-dpi units.
+constexpr int PAGE_SCROLL_LINE = 8;
 // The full-screen frame with OK in the navigation bar, the input panel down and an empty menu bar.
 constexpr DWORD DIALOG_INIT_FLAGS = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
 
@@ -41,13 +44,60 @@ static const PageEntry Pages[] = {
     {L"About", IDD_ABOUT_PAGE, AboutPageProc, &AboutPage},
 };
 
+// Scrolls a page's controls to the scroll position pos (kept within the page's range).
+static void ScrollPageTo(HWND page, int pos)
+{
+    int old = GetScrollPos(page, SB_VERT);
+    SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, pos, 0};
+    SetScrollInfo(page, SB_VERT, &info, TRUE);
+    ScrollWindowEx(page, 0, old - GetScrollPos(page, SB_VERT), nullptr, nullptr, nullptr, nullptr,
+                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+}
+
+// The scroll bar of a page taller than the tab's display area. The page's frame is measured
+// once: a page procedure passes every message on to DefWindowProcW, and the dialog manager
+// would take the bar off the client area a second time.
+static LRESULT CALLBACK ScrollingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (msg == WM_NCCALCSIZE) return DefWindowProcW(page, msg, wParam, lParam);
+    if (msg != WM_VSCROLL) return DefSubclassProc(page, msg, wParam, lParam);
+    SCROLLINFO info = {sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(page, SB_VERT, &info);
+    int step[] = {-ScaleY(PAGE_SCROLL_LINE), ScaleY(PAGE_SCROLL_LINE), -(int)info.nPage, (int)info.nPage};
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP: case SB_LINEDOWN: case SB_PAGEUP: case SB_PAGEDOWN:
+        ScrollPageTo(page, info.nPos + step[LOWORD(wParam)]);
+        break;
+    case SB_THUMBTRACK: case SB_THUMBPOSITION:
+        ScrollPageTo(page, info.nTrackPos);
+        break;
+    case SB_TOP: case SB_BOTTOM:
+        ScrollPageTo(page, LOWORD(wParam) == SB_TOP ? 0 : info.nMax);
+        break;
+    }
+    return 0;
+}
+
+// The page fills the tab's display area. Where that is lower than the page's controls (the
+// landscape screen) the page gets a scroll bar over their height, as a Pocket PC dialog does.
 void FitPageToTab(HWND page)
 {
     HWND tabs = GetParent(page);
     RECT area;
     GetClientRect(tabs, &area);
     SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
-    SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER);
+    ScrollPageTo(page, 0);   // the controls back in their template places
+    RECT control;
+    int bottom = 0;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        GetWindowRect(child, &control);
+        MapWindowPoints(nullptr, page, (POINT *)&control, 2);
+        bottom = std::max(bottom, (int)control.bottom);
+    }
+    SetWindowSubclass(page, ScrollingPageProc, 0, 0);
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE, 0, bottom - 1, (UINT)area.bottom, 0, 0};
+    SetScrollInfo(page, SB_VERT, &info, FALSE);   // the bar shows only when the page is taller
+    SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
 static HWND CreatePage(HWND tabs, int index, const PageEntry &entry)

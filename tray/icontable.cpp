@@ -13,9 +13,9 @@ static DWORD PendingSince;
 
 constexpr DWORD DEVICE_RECORD_SIZE = sizeof(NIMBRANOTIFYICONDATA);   // 152
 // WM_COPYDATA layout: operation, record, then optionally width, height and the pixels.
-constexpr DWORD COPY_OPERATION_BYTES = 4;
-constexpr DWORD COPY_RECORD_END = COPY_OPERATION_BYTES + DEVICE_RECORD_SIZE;   // 156
-constexpr DWORD COPY_PIXELS_START = COPY_RECORD_END + 8;                       // 164
+constexpr DWORD COPY_OPERATION_BYTES = offsetof(NIMBRANOTIFYICONCOPY, record);
+constexpr DWORD COPY_RECORD_END = sizeof(NIMBRANOTIFYICONCOPY);
+constexpr DWORD COPY_PIXELS_START = COPY_RECORD_END + sizeof(NIMBRAICONPIXELS);
 
 // The answer to a request: the result, and the last-error code to set (0: leave it alone).
 struct IconAnswer {

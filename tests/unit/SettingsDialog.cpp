@@ -29,6 +29,7 @@ protected:
     }
 };
 class SettingsDialog_Hires : public SettingsDialog {};
+class SettingsDialog_Landscape : public SettingsDialog {};
 
 // Where a window lies in the client area of another.
 std::array<LONG, 4> PlaceIn(HWND window, HWND parent)
@@ -76,6 +77,61 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(tabs)[2] == 242; }, 5000));
     }, DialogEnd::Close));
 }
+
+// Whether a control's text fits it in its font: a push button's within its edges, a check box's
+// beside the box, a static's and a multiline button's wrapped within its height.
+bool TextFits(HWND control)
+{
+    WCHAR kind[16] = L"";
+    GetClassNameW(control, kind, 16);
+    LONG style = GetWindowLongW(control, GWL_STYLE), type = style & BS_TYPEMASK;
+    bool button = !_wcsicmp(kind, L"Button"), push = button && type <= BS_DEFPUSHBUTTON;
+    std::wstring text = WindowText(control);
+    if (text.empty() || (!button && _wcsicmp(kind, L"Static"))) return true;
+    RECT room, need;
+    GetClientRect(control, &room);
+    need = room = {room.left + (push ? 2 : button ? ScaleX(16) : 0), 0, room.right - (push ? 2 : 0), room.bottom};
+    HDC dc = GetDC(control);
+    SelectObject(dc, (HFONT)SendMessageW(control, WM_GETFONT, 0, 0));
+    DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | (!button || style & BS_MULTILINE ? DT_WORDBREAK : DT_SINGLELINE));
+    ReleaseDC(control, dc);
+    return need.right <= room.right && need.bottom <= room.bottom;
+}
+
+// Every control of every page lies within the screen and its page (which fills the tabs' display
+// area), with its text fitting it, in a dialog font of the device's base units. A page that
+// scrolls has a bar, and shows its top controls at the top of its range and its lowest at the
+// bottom.
+void CheckPagesFit(LONG unitX, LONG unitY, std::array<bool, 4> scrolls)
+{
+    EXPECT_TRUE(RunSettingsDialog([&](HWND) {
+        HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage, AboutPage};
+        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, room, place, units;
+        for (int i = 0; i < 4; i++) {
+            units = {0, 0, 4, 8};
+            MapDialogRect(pages[i], &units);
+            GetClientRect(pages[i], &room);   // a scroll bar takes its width off the client area once
+            EXPECT_EQ(std::make_tuple(units.right, units.bottom, WindowPlace(pages[i])[2] - WindowPlace(pages[i])[0] - room.right),
+                      std::make_tuple(unitX, unitY, scrolls[i] ? GetSystemMetrics(SM_CXVSCROLL) : 0)) << "page " << i;
+            for (int end : {SB_TOP, SB_BOTTOM}) {
+                SendMessageW(pages[i], WM_VSCROLL, end, 0);
+                GetClientRect(pages[i], &room);
+                MapWindowPoints(pages[i], nullptr, (POINT *)&room, 2);
+                IntersectRect(&room, &room, &screen);
+                for (HWND control = GetWindow(pages[i], GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+                    GetWindowRect(control, &place);
+                    SCOPED_TRACE(Narrow(WindowText(control)) + " on page " + std::to_string(i));
+                    EXPECT_TRUE(place.left >= room.left && place.right <= room.right && TextFits(control));
+                    EXPECT_TRUE(end == SB_TOP ? place.top >= room.top : place.bottom <= room.bottom);
+                }
+            }
+        }
+    }, DialogEnd::Close));
+}
+
+TEST_F(SettingsDialog, PagesFitTheScreenInTheDevicesDialogFont) { CheckPagesFit(6, 13, {}); }
+TEST_F(SettingsDialog_Hires, PagesFitTheScreenInTheDevicesDialogFont) { CheckPagesFit(12, 25, {}); }
+TEST_F(SettingsDialog_Landscape, PagesTallerThanTheRoomScroll) { CheckPagesFit(6, 13, {true, false, true, false}); }
 
 // The heading: the title in its colour within the band above the line, the line across, in a
 // font of the screen's density that goes with the dialog.
