@@ -3,6 +3,7 @@
 // and ScreenHeightSeen.
 #include "app/mainwindow.h"
 #include "app/app.h"
+#include "base/bench.h"
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "items/navigation.h"
@@ -27,6 +28,7 @@ static LRESULT OnCreate(HWND hwnd)
     // The menu bar is made for the window's own handle: MainWindow is not stored yet. Without a
     // bar, also when it cannot be made, the soft keys work through WM_KEYUP from the start.
     if (AppSettings.DisableCommandBar || !CreateMenuBar(hwnd)) ReadSoftKeys();
+    BenchNote(BENCH_STEP, "menubar");
 
     ShellActivateInfo = {};
     ShellActivateInfo.cbSize = sizeof(ShellActivateInfo);
@@ -41,6 +43,7 @@ static LRESULT OnCreate(HWND hwnd)
                     MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
         return -1;
     }
+    BenchNote(BENCH_STEP, "background");
 
     HWND host = CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, AppInstance, nullptr);

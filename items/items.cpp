@@ -2,10 +2,10 @@
 // Today screen, loading the plug-in DLLs and their windows, and tearing them down again.
 // Owns Items, ItemCount, StaticItem and PluginListChanged.
 #include "items/items.h"
+#include "base/bench.h"
 #include "items/itemhost.h"
 #include "items/navigation.h"
 #include "settings/settingsfile.h"
-#include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -136,6 +136,7 @@ void ReloadItems()
         if (!ParsePluginList(AppSettings.PluginList)) return;
     }
     DisableSystemTodayItems();
+    BenchNote(BENCH_STEP, "disable");
     for (UINT i = 0; i < ItemCount; i++) LoadItem(i);
     LayoutItems(false);
     SetTimer(ItemHost, REFRESH_TIMER, REFRESH_INTERVAL, nullptr);
@@ -176,6 +177,7 @@ static void ReleaseLibrary(HMODULE held)
 
 LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    BenchNote(BENCH_ITEM_MESSAGE, "", msg);
     HMODULE held = HoldLibrary(item.hinstDLL);
     LRESULT result = SendMessageW(item.hwndCustom, msg, wParam, lParam);
     ReleaseLibrary(held);
@@ -215,6 +217,7 @@ HWND LoadItem(UINT index)
     if (!item->hinstDLL) {
         item->hinstDLL = LoadLibraryW(item->szDLLPath);
         if (!item->hinstDLL) return nullptr;
+        BenchNote(BENCH_STEP, "library");
     }
     if (item->hwndCustom) return item->hwndCustom;   // the item keeps its window
 
@@ -234,6 +237,7 @@ HWND LoadItem(UINT index)
         SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);   // the DLL is held
     }
     ReleaseLibrary(held);
+    BenchNote(BENCH_STEP, "item");
     return Items == block && index < ItemCount ? item->hwndCustom : nullptr;
 }
 
@@ -241,9 +245,8 @@ HWND LoadItem(UINT index)
 // and a box must not disable, or hang off, a window that is going away.
 static void ReportDestroyFailure(DWORD error)
 {
-    WCHAR text[64];
-    _snwprintf(text, 64, L"DestroyWindow Failed with 0x%.8x (%d)", (unsigned)error, (int)error);
-    text[63] = 0;
+    WCHAR text[64];   // wsprintfW writes at most 1024 characters; this text is at most 51
+    wsprintfW(text, L"DestroyWindow Failed with 0x%08x (%d)", (unsigned)error, (int)error);
     MessageBoxW(nullptr, text, L"Error", MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
 }
 

@@ -100,8 +100,7 @@ bool LoadBackground()
     if (FAILED(RegistryGetDWORD(HKEY_CURRENT_USER, TODAY_KEY, USE_START_IMAGE_VALUE, &useStartImage)))
         useStartImage = 0;
     WCHAR sizeSuffix[40];
-    swprintf(sizeSuffix, ARRAYSIZE(sizeSuffix), L"_%d_%d.*", GetSystemMetrics(SM_CXSCREEN),
-             GetSystemMetrics(SM_CYSCREEN));
+    wsprintfW(sizeSuffix, L"_%d_%d.*", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     for (LPCWSTR family : WatermarkOrder[useStartImage ? 1 : 0]) {
         if (FindWatermark(family, sizeSuffix)) return true;
     }

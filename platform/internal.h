@@ -2,7 +2,6 @@
 #pragma once
 #include "platform/aygshell.h"
 #include "platform/text.h"
-#include <string>
 
 // ---- Shell geometry (windows.cpp) -------------------------------------------------------
 // Height in pixels of the shell's navigation bar at the screen's density.
@@ -23,8 +22,8 @@ void FitDialogToWorkArea(HWND dialog);
 extern const WCHAR MENU_BAR_PROP[];
 
 // ---- Rooted paths (files.cpp) -----------------------------------------------------------
-// Root of the running executable's drive, C:\ or \\server\share\ (a trailing backslash);
-// empty when unknown.
-std::wstring ProgramRoot();
+// Root of the running executable's drive, C:\ or \\server\share\ (a trailing backslash),
+// into root (capacity MAX_PATH); empty when unknown or longer.
+void ProgramRoot(WCHAR (&root)[MAX_PATH]);
 // Makes "\Windows\x" name the drive the running executable lives on; true when it did.
 bool AnchorRootedPaths();

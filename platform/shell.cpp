@@ -1,7 +1,7 @@
 // The remaining shell and core calls: extra controls, dialogs, starting programs, DLL exports.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <vector>
+#include <wchar.h>
 
 // The device's shell registers its own controls; the program's dialogs use the common
 // controls, which the desktop makes available only after this.
@@ -44,24 +44,44 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::wstring file = info->lpFile ? info->lpFile : L"";
-    if (file.size() >= 2 && file[0] == L'"') file = file.substr(1, file.find(L'"', 1) - 1);
-    if (file.size() >= 2 && file[0] == L'\\' && file[1] != L'\\') {
-        std::wstring root = ProgramRoot();
-        if (!root.empty()) file = root.substr(0, root.size() - 1) + file;
+    const WCHAR *given = info->lpFile ? info->lpFile : L"";
+    size_t length = wcslen(given);
+    if (length >= 2 && given[0] == L'"') {   // up to the closing quote, or to the end
+        given++;
+        const WCHAR *quote = wcschr(given, L'"');
+        length = quote ? quote - given : length - 1;
     }
-    DWORD attributes = GetFileAttributesW(file.c_str());
+    // Room for the program's root before a rooted path.
+    WCHAR *file = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (length + MAX_PATH) * sizeof(WCHAR));
+    if (!file) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    file[0] = 0;
+    if (length >= 2 && given[0] == L'\\' && given[1] != L'\\') {
+        WCHAR root[MAX_PATH];
+        ProgramRoot(root);
+        size_t rootLength = wcslen(root);
+        if (rootLength) CopyTextN(file, MAX_PATH, root, rootLength - 1);
+    }
+    size_t at = wcslen(file);
+    CopyTextN(file + at, length + 1, given, length);
+    BOOL started = FALSE;
+    DWORD attributes = GetFileAttributesW(file);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         info->hInstApp = (HINSTANCE)SE_ERR_FNF;
         SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
+    } else {
+        SHELLEXECUTEINFOW desktop = *info;
+        desktop.lpFile = file;
+        desktop.fMask |= SEE_MASK_FLAG_NO_UI;
+        started = ShellExecuteExW(&desktop);
+        info->hInstApp = desktop.hInstApp;
+        info->hProcess = desktop.hProcess;
     }
-    SHELLEXECUTEINFOW desktop = *info;
-    desktop.lpFile = file.c_str();
-    desktop.fMask |= SEE_MASK_FLAG_NO_UI;
-    BOOL started = ShellExecuteExW(&desktop);
-    info->hInstApp = desktop.hInstApp;
-    info->hProcess = desktop.hProcess;
+    DWORD error = GetLastError();
+    HeapFree(GetProcessHeap(), 0, file);
+    SetLastError(error);
     return started;
 }
 
@@ -72,7 +92,10 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName)
     if (IS_INTRESOURCE(procName)) return GetProcAddress(module, (LPCSTR)procName);
     int bytes = WideCharToMultiByte(CP_ACP, 0, procName, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return nullptr;
-    std::vector<char> name(bytes);
-    WideCharToMultiByte(CP_ACP, 0, procName, -1, name.data(), bytes, nullptr, nullptr);
-    return GetProcAddress(module, name.data());
+    char *name = (char *)HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!name) return nullptr;
+    WideCharToMultiByte(CP_ACP, 0, procName, -1, name, bytes, nullptr, nullptr);
+    FARPROC found = GetProcAddress(module, name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return found;
 }

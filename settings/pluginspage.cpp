@@ -8,7 +8,6 @@
 #include "res/resource.h"
 #include "settings/settingsdialog.h"
 #include "settings/settingsfile.h"
-#include <vector>
 
 // The page lists the first 30 subkeys of the Items key; a name has at most 31 characters.
 constexpr DWORD MAX_PLUGIN_ROWS = 30;
@@ -86,22 +85,22 @@ void SortPluginRows(HWND list)
 // afresh from 2.
 void RenumberOrders(HWND list)
 {
-    std::vector<DWORD> orders;
+    DWORD orders[MAX_PLUGIN_ROWS], wanted[MAX_PLUGIN_ROWS];
+    int rows = 0;
     PluginRow row;
-    while (ReadRow(list, (int)orders.size(), row)) orders.push_back(row.Order);
+    while (rows < (int)MAX_PLUGIN_ROWS && ReadRow(list, rows, row)) orders[rows++] = row.Order;
 
-    std::vector<DWORD> wanted = orders;
     DWORD next = 2;
-    for (DWORD &order : wanted) {
-        if (order < next) order = next;
-        next = order + 2;
+    for (int i = 0; i < rows; i++) {
+        wanted[i] = orders[i] < next ? next : orders[i];
+        next = wanted[i] + 2;
     }
-    for (size_t i = 1; i < wanted.size(); i++) {
+    for (int i = 1; i < rows; i++) {
         if ((int)wanted[i] > (int)wanted[i - 1]) continue;
-        for (size_t j = 0; j < wanted.size(); j++) wanted[j] = 2 + 2 * (DWORD)j;
+        for (int j = 0; j < rows; j++) wanted[j] = 2 + 2 * (DWORD)j;
         break;
     }
-    for (size_t i = 0; i < wanted.size(); i++) {
+    for (int i = 0; i < rows; i++) {
         if (wanted[i] == orders[i]) continue;
         LVITEMW item = {};
         item.mask = LVIF_PARAM;

@@ -1,6 +1,7 @@
 // The icon table: HM_NOTIFYICON's checks, add, modify and delete, the WM_COPYDATA form other
 // processes use, and the strip's creation and removal. Owns IconTable and IconCount.
 #include "tray/tray.h"
+#include "base/bench.h"
 #include "items/navigation.h"
 #include "items/notifyicon.h"
 #include "look/scale.h"
@@ -195,6 +196,7 @@ void RefitIconStrip()
 
 void UpdateIconStrip()
 {
+    BenchNote(BENCH_STRIP_UPDATE, "");
     if (IconCount) {
         if (!IconStripShown) ShowIconStrip();
         // The layout above runs the items' code, which may have changed the table or the strip.
