@@ -7,6 +7,7 @@
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "items/navigation.h"
+#include "items/notifyicon.h"
 #include "look/background.h"
 #include "look/scale.h"
 #include "look/theme.h"
@@ -118,9 +119,9 @@ static void OnWindowPosChanged(const WINDOWPOS *pos)
         ItemWidth = ScrollBarShown ? ClientWidth - ScrollBarWidth : ClientWidth;
         widthChanged = true;
     }
-    ViewHeight = IconStripShown ? pos->cy - TrayHeight : pos->cy;
-    if (ItemHost) MoveWindow(ItemHost, 0, 0, ClientWidth, ViewHeight, TRUE);
-    if (IconStrip) MoveWindow(IconStrip, 0, ViewHeight, ClientWidth, TrayHeight, TRUE);
+    int viewHeight = IconStripShown ? pos->cy - TrayHeight : pos->cy;
+    if (ItemHost) MoveWindow(ItemHost, 0, 0, ClientWidth, viewHeight, TRUE);
+    if (IconStrip) MoveWindow(IconStrip, 0, viewHeight, ClientWidth, TrayHeight, TRUE);
     if (ItemHost) {
         UpdateScrollBar(false);
         if (widthChanged) LayoutItems(true);
@@ -164,7 +165,7 @@ static void OnTimer(HWND hwnd, WPARAM id)
 static LRESULT OnCopyData(const COPYDATASTRUCT *data)
 {
     if (!data) return 0;
-    if (data->dwData == HM_NOTIFYICON) return HandleNotifyIconData(data);
+    if (data->dwData == HM_NOTIFYICON_MESSAGE) return HandleNotifyIconData(data);
     if (data->dwData == HM_UNLOADITEMS) {
         if (data->cbData == 0) return UnloadItemsNamed(nullptr);
         const WCHAR *name = (const WCHAR *)data->lpData;
@@ -278,7 +279,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return OnCopyData((const COPYDATASTRUCT *)lParam);
     case WM_USER - 1:
         return 0;
-    case HM_NOTIFYICON:
+    case HM_NOTIFYICON_MESSAGE:
         return HandleNotifyIcon(wParam, lParam);
     case HM_UNLOADITEMS:
         return UnloadItemsNamed((LPCWSTR)lParam);

@@ -319,6 +319,9 @@ LRESULT CALLBACK ItemHostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CREATE:
         ItemHost = hwnd;
         return 0;
+    case WM_SIZE:   // MainWindow, the strip and the menu bar place ItemHost; it keeps its height
+        ViewHeight = HIWORD(lParam);
+        return 0;
     case WM_PAINT:
         PaintItemHost(hwnd);
         return 0;

@@ -92,8 +92,6 @@ void FitMainWindow()
     } else {
         limit = ScreenCaps(VERTRES);
     }
-    // The strip keeps its rows below ItemHost whether or not the window moves.
-    ViewHeight = limit - window.top - (IconStripShown ? TrayHeight : 0);
     if (window.bottom == limit) return;
     MoveWindow(MainWindow, window.left, window.top, window.right - window.left, limit - window.top, FALSE);
 }

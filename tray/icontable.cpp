@@ -152,8 +152,7 @@ LRESULT HandleNotifyIconData(const COPYDATASTRUCT *data)
 // ItemHost takes what the strip leaves of MainWindow's client area.
 static void FitItemHost(int width, int height)
 {
-    ViewHeight = height;
-    MoveWindow(ItemHost, 0, 0, width, ViewHeight, FALSE);
+    MoveWindow(ItemHost, 0, 0, width, height, FALSE);
 }
 
 static void ShowIconStrip()
