@@ -198,11 +198,10 @@ static void ApplyMenuBarSetting()
 // Runs the settings dialog from its template; answers when the dialog has ended.
 static void RunSettingsDialog()
 {
-    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), (LPCWSTR)RT_DIALOG);
-    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    LPCDLGTEMPLATEW loaded = LoadDialogTemplate(IDD_SETTINGS);
     if (!loaded) return;
     SettingsDialogOpen = true;
-    DialogBoxIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, MainWindow, SettingsDialogProc, 0);
+    DialogBoxIndirectParamW(AppInstance, loaded, MainWindow, SettingsDialogProc, 0);
     SettingsDialogOpen = false;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "base/nimbra.h"
 #include "items/todayitem.h"
+#include "look/background.h"
 
 struct HostedItem : TODAYLISTITEM {
     DWORD Selectability;   // registry "Selectability", re-read at every load
@@ -18,7 +19,7 @@ extern bool PluginListChanged;   // PluginList no longer matches the records
 // Most records a plug-in list may ask for; more than a full list can name.
 constexpr UINT MAX_HOSTED_ITEMS = 1024;
 
-#define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
+#define TODAY_ITEMS_KEY TODAY_KEY L"\\Items"
 
 // Re-parses PluginList when it changed, switches the items off on the system Today screen,
 // loads every item, lays them out and restarts the height poll.

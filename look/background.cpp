@@ -14,7 +14,6 @@ bool BackgroundDirty;
 bool CustomBackground;
 
 #define WATERMARK_FOLDER L"\\Windows\\"
-#define TODAY_KEY L"Software\\Microsoft\\Today"
 #define USE_START_IMAGE_VALUE L"UseStartImage"
 #define ANY_SIZE_SUFFIX L".*"
 

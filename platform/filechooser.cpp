@@ -34,14 +34,6 @@ struct Chooser {
     int folderCount;          // the list holds the folders first, then the files
 };
 
-static int Scaled(HWND window, int length)
-{
-    HDC dc = GetDC(window);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(window, dc);
-    return length * dpi / 96;
-}
-
 // True when name matches one of the ';'-separated patterns.
 static bool Matches(const WCHAR *name, const WCHAR *patterns)
 {
@@ -180,7 +172,7 @@ static void LayOut(HWND dialog)
 {
     RECT r;
     GetClientRect(dialog, &r);
-    int m = Scaled(dialog, MARGIN), row = Scaled(dialog, ROW), button = Scaled(dialog, BUTTON_WIDTH);
+    int m = ScreenScaled(MARGIN), row = ScreenScaled(ROW), button = ScreenScaled(BUTTON_WIDTH);
     int bottom = r.bottom - m - row;
     MoveWindow(GetDlgItem(dialog, FOLDER_TEXT), m, m, r.right - 2 * m, row - m, TRUE);
     MoveWindow(GetDlgItem(dialog, ENTRY_LIST), m, row, r.right - 2 * m, bottom - row - m, TRUE);

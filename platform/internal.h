@@ -4,6 +4,9 @@
 #include "platform/text.h"
 
 // ---- Shell geometry (windows.cpp) -------------------------------------------------------
+// A length in 96-dpi units in pixels at the screen's density (read at every call: the layer
+// keeps nothing of its own).
+int ScreenScaled(int length);
 // Height in pixels of the shell's navigation bar at the screen's density.
 int NavigationBarHeight();
 // Height in pixels of a menu bar: the same band as the navigation bar.

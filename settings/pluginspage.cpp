@@ -195,15 +195,8 @@ static void ChooseBackground(HWND page)
 {
     WCHAR file[BACKGROUND_CAPACITY];
     CopyText(file, AppSettings.Background);
-    OPENFILENAMEEX chooser = {};
-    chooser.lStructSize = sizeof chooser;
-    chooser.hwndOwner = page;
-    chooser.lpstrFile = file;
-    chooser.nMaxFile = BACKGROUND_CAPACITY;
-    chooser.lpstrTitle = L"Select your Background-Image";
-    chooser.Flags = OFN_SHOW_ALL;
-    chooser.ExFlags = OFN_EXFLAG_DETAILSVIEW;
-    if (GetOpenFileNameEx(&chooser)) CopyText(AppSettings.Background, file);
+    if (ChooseFile(page, L"Select your Background-Image", file, BACKGROUND_CAPACITY))
+        CopyText(AppSettings.Background, file);
     BackgroundDirty = true;
 }
 
