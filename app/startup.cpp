@@ -151,6 +151,7 @@ int RunMessageLoop()
 
 int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 {
+    BenchNote(BENCH_STEP, "main");
     ParseCommandWords(commandLine);
     if (!ComputePaths()) return -1;
     BenchNote(BENCH_STEP, "paths");
