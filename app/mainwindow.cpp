@@ -3,9 +3,11 @@
 // and ScreenHeightSeen.
 #include "app/mainwindow.h"
 #include "app/app.h"
+#include "base/bench.h"
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "items/navigation.h"
+#include "items/notifyicon.h"
 #include "look/background.h"
 #include "look/scale.h"
 #include "look/theme.h"
@@ -27,6 +29,7 @@ static LRESULT OnCreate(HWND hwnd)
     // The menu bar is made for the window's own handle: MainWindow is not stored yet. Without a
     // bar, also when it cannot be made, the soft keys work through WM_KEYUP from the start.
     if (AppSettings.DisableCommandBar || !CreateMenuBar(hwnd)) ReadSoftKeys();
+    BenchNote(BENCH_STEP, "menubar");
 
     ShellActivateInfo = {};
     ShellActivateInfo.cbSize = sizeof(ShellActivateInfo);
@@ -41,6 +44,7 @@ static LRESULT OnCreate(HWND hwnd)
                     MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
         return -1;
     }
+    BenchNote(BENCH_STEP, "background");
 
     HWND host = CreateWindowExW(0, ITEM_HOST_CLASS, L"", WS_CHILD | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, AppInstance, nullptr);
@@ -115,9 +119,9 @@ static void OnWindowPosChanged(const WINDOWPOS *pos)
         ItemWidth = ScrollBarShown ? ClientWidth - ScrollBarWidth : ClientWidth;
         widthChanged = true;
     }
-    ViewHeight = IconStripShown ? pos->cy - TrayHeight : pos->cy;
-    if (ItemHost) MoveWindow(ItemHost, 0, 0, ClientWidth, ViewHeight, TRUE);
-    if (IconStrip) MoveWindow(IconStrip, 0, ViewHeight, ClientWidth, TrayHeight, TRUE);
+    int viewHeight = IconStripShown ? pos->cy - TrayHeight : pos->cy;
+    if (ItemHost) MoveWindow(ItemHost, 0, 0, ClientWidth, viewHeight, TRUE);
+    if (IconStrip) MoveWindow(IconStrip, 0, viewHeight, ClientWidth, TrayHeight, TRUE);
     if (ItemHost) {
         UpdateScrollBar(false);
         if (widthChanged) LayoutItems(true);
@@ -161,7 +165,7 @@ static void OnTimer(HWND hwnd, WPARAM id)
 static LRESULT OnCopyData(const COPYDATASTRUCT *data)
 {
     if (!data) return 0;
-    if (data->dwData == HM_NOTIFYICON) return HandleNotifyIconData(data);
+    if (data->dwData == HM_NOTIFYICON_MESSAGE) return HandleNotifyIconData(data);
     if (data->dwData == HM_UNLOADITEMS) {
         if (data->cbData == 0) return UnloadItemsNamed(nullptr);
         const WCHAR *name = (const WCHAR *)data->lpData;
@@ -194,11 +198,10 @@ static void ApplyMenuBarSetting()
 // Runs the settings dialog from its template; answers when the dialog has ended.
 static void RunSettingsDialog()
 {
-    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), (LPCWSTR)RT_DIALOG);
-    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    LPCDLGTEMPLATEW loaded = LoadDialogTemplate(IDD_SETTINGS);
     if (!loaded) return;
     SettingsDialogOpen = true;
-    DialogBoxIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, MainWindow, SettingsDialogProc, 0);
+    DialogBoxIndirectParamW(AppInstance, loaded, MainWindow, SettingsDialogProc, 0);
     SettingsDialogOpen = false;
 }
 
@@ -275,7 +278,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return OnCopyData((const COPYDATASTRUCT *)lParam);
     case WM_USER - 1:
         return 0;
-    case HM_NOTIFYICON:
+    case HM_NOTIFYICON_MESSAGE:
         return HandleNotifyIcon(wParam, lParam);
     case HM_UNLOADITEMS:
         return UnloadItemsNamed((LPCWSTR)lParam);

@@ -3,6 +3,7 @@
 // before the message loop runs.
 #include "app/app.h"
 #include "app/mainwindow.h"
+#include "base/bench.h"
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "look/background.h"
@@ -82,18 +83,21 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand)
 {
     AppInstance = instance;
     SHInitExtraControls();
+    BenchNote(BENCH_STEP, "controls");
     if (!RegisterWindowClasses(instance)) return false;
 
     HWND window = CreateWindowExW(WS_EX_CAPTIONOKBTN, MAIN_WINDOW_CLASS, AppSettings.Title, WS_VISIBLE,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   nullptr, nullptr, instance, nullptr);
     if (!window) return false;
+    BenchNote(BENCH_STEP, "window");
 
     FitMainWindow();
     ShowWindow(MainWindow, showCommand);
     UpdateWindow(MainWindow);
     ShowWindow(ItemHost, showCommand);
     UpdateWindow(ItemHost);
+    BenchNote(BENCH_STEP, "shown");
     return true;
 }
 
@@ -132,12 +136,14 @@ int RunMessageLoop()
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
+                BenchNote(BENCH_STEP, "quit");
                 FreeBackgroundBitmap();
                 CoUninitialize();
                 return 1;
             }
             // No TranslateMessage: the items and the screen work with key messages only.
             DispatchMessageW(&msg);
+            if (msg.message == WM_PAINT) BenchNote(BENCH_PAINT, "", (UINT_PTR)msg.hwnd);
         }
         MsgWaitForMultipleObjectsEx(1, &self, INFINITE, 0x7F, 0);
     }
@@ -145,12 +151,15 @@ int RunMessageLoop()
 
 int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 {
+    BenchNote(BENCH_STEP, "main");
     ParseCommandWords(commandLine);
     if (!ComputePaths()) return -1;
+    BenchNote(BENCH_STEP, "paths");
 
     AppSettings.PluginList[0] = 0;
     LoadSettings();
     ComputeTrayMetrics();
+    BenchNote(BENCH_STEP, "settings");
 
     // The configured title tells instances apart: copies with other titles run side by side.
     HWND running = FindWindowW(MAIN_WINDOW_CLASS, AppSettings.Title);
@@ -162,9 +171,11 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (com != S_OK && com != S_FALSE) return 0;
+    BenchNote(BENCH_STEP, "com");
 
     LoadThemeColors();
     LoadedImagePath[0] = 0;
+    BenchNote(BENCH_STEP, "theme");
 
     if (!CreateMainWindow(instance, showCommand)) {
         // A refused creation destroys the window, and its destruction posts the quit message,
@@ -178,6 +189,7 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 
     PluginListChanged = true;
     ReloadItems();
+    BenchNote(BENCH_STEP, "items");
     if (ItemCount == 0) PostMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
 
     return RunMessageLoop();

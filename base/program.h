@@ -17,8 +17,8 @@ extern WCHAR QuotedExePath[MAX_PATH + 2];   // "<exe path>" with quotes; set by 
 #define ITEM_HOST_CLASS L"NimbraWorker"
 #define ICON_STRIP_CLASS L"NimbraTray"
 
-// Private messages that other programs and the item host send to MainWindow.
-constexpr UINT HM_NOTIFYICON = WM_USER + 301;    // 1325: register, change or remove a strip icon
+// Private messages that other programs and the item host send to MainWindow. The strip's icon
+// message, HM_NOTIFYICON_MESSAGE (1325), is declared with its record in items/notifyicon.h.
 constexpr UINT HM_UNLOADITEMS = WM_USER + 310;   // 1334: let go of one or all item DLLs
 constexpr UINT HM_RELOADITEMS = WM_USER + 311;   // 1335: load every item again
 constexpr UINT HM_SHOWSETTINGS = 0x8066;         // 32870: run the settings dialog and apply it

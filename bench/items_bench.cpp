@@ -2,7 +2,8 @@
 // Run in a device prefix (the probe DLL must be installed):
 //   tests/harness/wine-run.sh BUILD portrait BUILD/bin/items_bench.exe
 // Prints one line per item count: microseconds per poll tick (nothing changed), per forced
-// layout pass, and per full repaint of the host and its items.
+// layout pass, per full repaint of the host and its items, and, where the items overflow the
+// screen, per line scroll (one line down or up, repainted).
 #include "app/app.h"
 #include "app/mainwindow.h"
 #include "items/itemhost.h"
@@ -75,7 +76,7 @@ int main()
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DLL", REG_SZ, PROBE_DLL_PATH, sizeof PROBE_DLL_PATH);
 
     int status = 0;
-    printf("items  poll_tick_us  forced_pass_us  full_repaint_us  content_height\n");
+    printf("items  poll_tick_us  forced_pass_us  full_repaint_us  line_scroll_us  content_height\n");
     for (int count : {1, 10, 30}) {
         std::wstring list = std::to_wstring(count) + L"::";
         for (int i = 0; i < count; i++) list += std::wstring(BENCH_ITEM) + L"::";
@@ -94,7 +95,13 @@ int main()
         double repaint = MicrosecondsPer(200, [] {
             RedrawWindow(ItemHost, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         });
-        printf("%5d  %12.1f  %14.1f  %15.1f  %14d\n", count, tick, forced, repaint, ContentHeight);
+        int step = 0;
+        double scroll = !ScrollBarShown ? 0 : MicrosecondsPer(200, [&step] {
+            ScrollItems(step++ % 2 ? SB_LINEUP : SB_LINEDOWN, 0);
+            UpdateWindow(ItemHost);
+            Pump();
+        });
+        printf("%5d  %12.1f  %14.1f  %15.1f  %14.1f  %14d\n", count, tick, forced, repaint, scroll, ContentHeight);
     }
 
     UnloadAllItems();

@@ -2,6 +2,7 @@
 // between them, polls the items' heights and answers the items' messages to their parent.
 // Owns the layout values declared in items/itemhost.h (the strip's are written by tray/).
 #include "items/itemhost.h"
+#include "base/bench.h"
 #include "items/items.h"
 #include "items/navigation.h"
 #include "look/background.h"
@@ -66,6 +67,7 @@ static int ItemHeight(DWORD cyp)
 // list) or whose place moved, every window is moved; before it, nothing is.
 static void LayoutPass(bool force)
 {
+    BenchNote(BENCH_PASS, "");
     const int gap = ScaleY(1);
     int y = 0;
     HostedItem *block = Items;
@@ -86,6 +88,7 @@ static void LayoutPass(bool force)
         if (item->hwndCustom != item->Placed || item->Top != y) force = true;
         if (force) {
             MoveWindow(item->hwndCustom, 0, y - ScrollOffset(), ItemWidth, height, TRUE);
+            BenchNote(BENCH_MOVE, "");
             InvalidateRect(item->hwndCustom, nullptr, TRUE);
             item->Placed = item->hwndCustom;
         }
@@ -203,7 +206,9 @@ static void PlaceVisibleItems()
         RECT r;
         GetWindowRect(window, &r);
         MapWindowPoints(nullptr, ItemHost, (POINT *)&r, 2);
-        if (r.top != top) MoveWindow(window, 0, top, ItemWidth, height, TRUE);
+        if (r.top == top) continue;
+        MoveWindow(window, 0, top, ItemWidth, height, TRUE);
+        BenchNote(BENCH_MOVE, "");
     }
 }
 
@@ -313,6 +318,9 @@ LRESULT CALLBACK ItemHostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_CREATE:
         ItemHost = hwnd;
+        return 0;
+    case WM_SIZE:   // MainWindow, the strip and the menu bar place ItemHost; it keeps its height
+        ViewHeight = HIWORD(lParam);
         return 0;
     case WM_PAINT:
         PaintItemHost(hwnd);

@@ -5,7 +5,7 @@
 
 extern HWND ItemHost;          // stored in its WM_CREATE
 extern int ClientWidth;        // width of MainWindow's client area; written by MainWindow
-extern int ViewHeight;         // height of ItemHost in pixels
+extern int ViewHeight;         // height of ItemHost in pixels; written by its WM_SIZE only
 extern int ContentHeight;      // height of the stacked items, gaps included
 extern bool ScrollBarShown;    // the vertical scroll bar is set up
 extern int ScrollBarWidth;     // SM_CXVSCROLL, read before start-up

@@ -2,13 +2,12 @@
 // Today screen, loading the plug-in DLLs and their windows, and tearing them down again.
 // Owns Items, ItemCount, StaticItem and PluginListChanged.
 #include "items/items.h"
+#include "base/bench.h"
 #include "items/itemhost.h"
 #include "items/navigation.h"
 #include "settings/settingsfile.h"
-#include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include <algorithm>
 
 HostedItem StaticItem;
 HostedItem *Items = &StaticItem;
@@ -116,21 +115,26 @@ bool ParsePluginList(LPCWSTR list)
     return true;
 }
 
-std::vector<std::wstring> ListedNames(LPCWSTR list)
+bool ListedName(LPCWSTR list, UINT index, WCHAR *name, size_t cap)
 {
     UINT count;
-    const WCHAR *names, *listed;
-    size_t length;
-    std::vector<std::wstring> found;
-    if (!ListedCount(list, &count, &names)) return found;
-    for (UINT i = 0; i < count && NextListedName(&names, &listed, &length); i++) found.emplace_back(listed, length);
-    return found;
+    const WCHAR *names, *listed = nullptr;
+    size_t length = 0;
+    if (!ListedCount(list, &count, &names) || index >= count) return false;
+    for (UINT i = 0; i <= index; i++)
+        if (!NextListedName(&names, &listed, &length)) return false;
+    return CopyTextN(name, cap, listed, length);
 }
 
 bool IsListedItem(LPCWSTR list, LPCWSTR name)
 {
-    std::vector<std::wstring> names = ListedNames(list);
-    return std::find(names.begin(), names.end(), name) != names.end();
+    UINT count;
+    const WCHAR *names, *listed;
+    size_t length;
+    if (!ListedCount(list, &count, &names)) return false;
+    for (UINT i = 0; i < count && NextListedName(&names, &listed, &length); i++)
+        if (length == wcslen(name) && wcsncmp(listed, name, length) == 0) return true;
+    return false;
 }
 
 void ReloadItems()
@@ -143,6 +147,7 @@ void ReloadItems()
         if (!ParsePluginList(AppSettings.PluginList)) return;
     }
     DisableSystemTodayItems();
+    BenchNote(BENCH_STEP, "disable");
     for (UINT i = 0; i < ItemCount; i++) LoadItem(i);
     LayoutItems(false);
     SetTimer(ItemHost, REFRESH_TIMER, REFRESH_INTERVAL, nullptr);
@@ -183,6 +188,7 @@ static void ReleaseLibrary(HMODULE held)
 
 LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    BenchNote(BENCH_ITEM_MESSAGE, "", msg);
     HMODULE held = HoldLibrary(item.hinstDLL);
     LRESULT result = SendMessageW(item.hwndCustom, msg, wParam, lParam);
     ReleaseLibrary(held);
@@ -222,6 +228,7 @@ HWND LoadItem(UINT index)
     if (!item->hinstDLL) {
         item->hinstDLL = LoadLibraryW(item->szDLLPath);
         if (!item->hinstDLL) return nullptr;
+        BenchNote(BENCH_STEP, "library");
     }
     if (item->hwndCustom) return item->hwndCustom;   // the item keeps its window
 
@@ -241,6 +248,7 @@ HWND LoadItem(UINT index)
         SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);   // the DLL is held
     }
     ReleaseLibrary(held);
+    BenchNote(BENCH_STEP, "item");
     return Items == block && index < ItemCount ? item->hwndCustom : nullptr;
 }
 
@@ -248,9 +256,8 @@ HWND LoadItem(UINT index)
 // and a box must not disable, or hang off, a window that is going away.
 static void ReportDestroyFailure(DWORD error)
 {
-    WCHAR text[64];
-    _snwprintf(text, 64, L"DestroyWindow Failed with 0x%.8x (%d)", (unsigned)error, (int)error);
-    text[63] = 0;
+    WCHAR text[64];   // wsprintfW writes at most 1024 characters; this text is at most 51
+    wsprintfW(text, L"DestroyWindow Failed with 0x%08x (%d)", (unsigned)error, (int)error);
     MessageBoxW(nullptr, text, L"Error", MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
 }
 

@@ -3,8 +3,7 @@
 #pragma once
 #include "base/nimbra.h"
 #include "items/todayitem.h"
-#include <string>
-#include <vector>
+#include "look/background.h"
 
 struct HostedItem : TODAYLISTITEM {
     DWORD Selectability;   // registry "Selectability", re-read at every load
@@ -20,7 +19,7 @@ extern bool PluginListChanged;   // PluginList no longer matches the records
 // Most records a plug-in list may ask for; more than a full list can name.
 constexpr UINT MAX_HOSTED_ITEMS = 1024;
 
-#define TODAY_ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
+#define TODAY_ITEMS_KEY TODAY_KEY L"\\Items"
 
 // Re-parses PluginList when it changed, switches the items off on the system Today screen,
 // loads every item, lays them out and restarts the height poll.
@@ -29,8 +28,9 @@ void ReloadItems();
 // (UnloadAllItems first). False when the record block cannot be allocated: a negative count,
 // or one whose records would not fit a 32-bit size. Counts above MAX_HOSTED_ITEMS are cut to it.
 bool ParsePluginList(LPCWSTR list);
-// The names a PluginList text gives, as the item loader takes them: as many as the count asks for.
-std::vector<std::wstring> ListedNames(LPCWSTR list);
+// The index-th name (from 0) a PluginList text gives, as the item loader takes them, into name
+// (capacity cap); false past the last one the count asks for, or when it does not fit.
+bool ListedName(LPCWSTR list, UINT index, WCHAR *name, size_t cap);
 // Whether the item loader takes an item of this key name from the PluginList text: the name
 // equals one of the names the count asks for (a longer name that contains it does not count).
 bool IsListedItem(LPCWSTR list, LPCWSTR name);

@@ -14,7 +14,6 @@ bool BackgroundDirty;
 bool CustomBackground;
 
 #define WATERMARK_FOLDER L"\\Windows\\"
-#define TODAY_KEY L"Software\\Microsoft\\Today"
 #define USE_START_IMAGE_VALUE L"UseStartImage"
 #define ANY_SIZE_SUFFIX L".*"
 
@@ -100,8 +99,7 @@ bool LoadBackground()
     if (FAILED(RegistryGetDWORD(HKEY_CURRENT_USER, TODAY_KEY, USE_START_IMAGE_VALUE, &useStartImage)))
         useStartImage = 0;
     WCHAR sizeSuffix[40];
-    swprintf(sizeSuffix, ARRAYSIZE(sizeSuffix), L"_%d_%d.*", GetSystemMetrics(SM_CXSCREEN),
-             GetSystemMetrics(SM_CYSCREEN));
+    wsprintfW(sizeSuffix, L"_%d_%d.*", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     for (LPCWSTR family : WatermarkOrder[useStartImage ? 1 : 0]) {
         if (FindWatermark(family, sizeSuffix)) return true;
     }

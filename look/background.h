@@ -4,6 +4,10 @@
 #pragma once
 #include "base/nimbra.h"
 
+// The Today screen's settings key (HKEY_CURRENT_USER for its own values, HKEY_LOCAL_MACHINE
+// for the items' registrations below it).
+#define TODAY_KEY L"Software\\Microsoft\\Today"
+
 extern HDC BackgroundDC;              // memory DC holding the background, MainWindow client coordinates
 extern HBITMAP BackgroundBitmap;      // the bitmap selected into BackgroundDC; owned here
 extern HBITMAP InitialDCBitmap;       // BackgroundDC's initial bitmap, to be put back

@@ -75,7 +75,6 @@ DWORD WINAPI SHRecognizeGesture(SHRGINFO *shrg);
 #define SHCMBF_COLORBK        0x0008
 #define SHCMBF_HMENU          0x0010
 #define I_IMAGENONE           (-2)
-#define NOMENU                0xFFFF
 
 struct SHMENUBARINFO {
     DWORD cbSize;
@@ -156,10 +155,9 @@ typedef OPENFILENAMEEX *LPOPENFILENAMEEX;
 // Lets the user pick a file: TRUE with the chosen path in lpstrFile (nMaxFile characters) and
 // nFileOffset / nFileExtension set; FALSE when the chooser is cancelled or fails (a path longer
 // than the buffer, say), and lpstrFile is then left exactly as it was. lStructSize must be
-// sizeof(OPENFILENAMEEX), else FALSE with ERROR_INVALID_PARAMETER. The desktop shows its own
-// open-file dialog with the same owner, title, filter and initial folder; OFN_SHOW_ALL,
-// dwSortOrder and ExFlags are ignored, and the current directory stays where it was.
-// It works on a thread with multithreaded COM, as the program's is (measured under Wine).
+// sizeof(OPENFILENAMEEX), else FALSE with ERROR_INVALID_PARAMETER. The desktop shows a chooser
+// of the device's kind (filechooser.cpp) with the same owner, title, filter and initial folder;
+// OFN_SHOW_ALL, dwSortOrder and ExFlags are ignored, and the current directory stays where it was.
 BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn);
 
 // ---- Images -----------------------------------------------------------------------------

@@ -9,8 +9,7 @@
 #include "platform/internal.h"
 #include <dlgs.h>
 #include <shlwapi.h>
-#include <algorithm>
-#include <vector>
+#include <wchar.h>
 
 // The device's record, field by field as the device lays it out (84 bytes for 32-bit code).
 #if defined(_WIN32) && !defined(_WIN64)
@@ -25,41 +24,34 @@ static_assert(offsetof(OPENFILENAMEEX, lpstrFile) == 48 && offsetof(OPENFILENAME
 constexpr int FOLDER_TEXT = 101, ENTRY_LIST = 102, NAME_BOX = edt1;
 // Layout in 96-dpi units.
 constexpr int MARGIN = 4, ROW = 20, BUTTON_WIDTH = 60;
+// A list entry: a file name, or a folder name in brackets.
+constexpr size_t ENTRY_CHARS = MAX_PATH + 2;
 
 struct Chooser {
     OPENFILENAMEEX *ofn;
-    std::wstring folder;                 // shown folder, with a trailing backslash
-    std::wstring pattern;                // the files listed: "*.png;*.jpg" or "*"
-    std::vector<std::wstring> folders;   // entries of the list: folders first, then files
-    std::vector<std::wstring> files;
+    WCHAR folder[MAX_PATH];   // shown folder, with a trailing backslash
+    const WCHAR *pattern;     // the files listed: "*.png;*.jpg" or "*"
+    int folderCount;          // the list holds the folders first, then the files
 };
 
-static int Scaled(HWND window, int length)
-{
-    HDC dc = GetDC(window);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(window, dc);
-    return length * dpi / 96;
-}
-
 // True when name matches one of the ';'-separated patterns.
-static bool Matches(const std::wstring &name, const std::wstring &patterns)
+static bool Matches(const WCHAR *name, const WCHAR *patterns)
 {
-    size_t start = 0;
-    while (start <= patterns.size()) {
-        size_t end = patterns.find(L';', start);
-        std::wstring one = patterns.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-        if (!one.empty() && PathMatchSpecW(name.c_str(), one.c_str())) return true;
-        if (end == std::wstring::npos) break;
-        start = end + 1;
+    for (;;) {
+        const WCHAR *end = wcschr(patterns, L';');
+        size_t length = end ? (size_t)(end - patterns) : wcslen(patterns);
+        WCHAR one[MAX_PATH];
+        if (length && length < MAX_PATH && CopyTextN(one, MAX_PATH, patterns, length) && PathMatchSpecW(name, one))
+            return true;
+        if (!end) return false;
+        patterns = end + 1;
     }
-    return false;
 }
 
 // The pattern of the chosen filter: filters are pairs of texts (description, patterns). A pair
 // without patterns ends the filter there: the chooser then lists every file. Not static: the
 // tests read it.
-std::wstring FilterPattern(const OPENFILENAMEEX *ofn)
+const WCHAR *FilterPattern(const OPENFILENAMEEX *ofn)
 {
     const WCHAR *p = ofn->lpstrFilter;
     if (!p || !*p) return L"*";
@@ -72,82 +64,105 @@ std::wstring FilterPattern(const OPENFILENAMEEX *ofn)
     return L"*";
 }
 
-static void ShowFolder(HWND dialog, Chooser *c, const std::wstring &folder)
+// Puts a file's name, or a folder's name with a backslash after it (which no file name holds),
+// into the list in name order among the entries first to end - 1 (all files, or all folders).
+static void InsertSorted(HWND list, const WCHAR *name, bool folder, int first, int end)
 {
-    c->folder = folder;
-    c->folders.clear();
-    c->files.clear();
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) c->folders.push_back(name);
-            else if (Matches(name, c->pattern)) c->files.push_back(name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    WCHAR entry[ENTRY_CHARS] = L"";
+    CopyText(entry, name);
+    if (folder) AppendText(entry, L"\\");
+    while (first < end) {
+        int middle = (first + end) / 2;
+        WCHAR text[ENTRY_CHARS] = L"";
+        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, middle, 0);
+        if (length > 0 && length < (LRESULT)ENTRY_CHARS) {
+            SendMessageW(list, LB_GETTEXT, middle, (LPARAM)text);
+            if (folder) text[length - 1] = 0;   // the backslash
+        }
+        if (lstrcmpiW(text, name) <= 0) first = middle + 1;
+        else end = middle;
     }
-    // The host's file system decides the order of a search: the chooser sorts.
-    auto byName = [](const std::wstring &a, const std::wstring &b) { return lstrcmpiW(a.c_str(), b.c_str()) < 0; };
-    std::sort(c->folders.begin(), c->folders.end(), byName);
-    std::sort(c->files.begin(), c->files.end(), byName);
-    if (folder.size() > 3) c->folders.insert(c->folders.begin(), L"..");
+    SendMessageW(list, LB_INSERTSTRING, first, (LPARAM)entry);
+}
 
+static void ShowFolder(HWND dialog, Chooser *c, const WCHAR *folder)
+{
+    CopyText(c->folder, folder);
+    c->folderCount = 0;
     HWND list = GetDlgItem(dialog, ENTRY_LIST);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    // A folder ends in a backslash, which no file name holds.
-    for (const std::wstring &name : c->folders) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)(name + L"\\").c_str());
-    for (const std::wstring &name : c->files) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)name.c_str());
-    SetDlgItemTextW(dialog, FOLDER_TEXT, folder.c_str());
+    WCHAR search[MAX_PATH + 1];
+    CopyText(search, c->folder);
+    AppendText(search, L"*");
+    // The host's file system decides the order of a search: the chooser sorts.
+    WIN32_FIND_DATAW found;
+    HANDLE searching = FindFirstFileW(search, &found);
+    if (searching != INVALID_HANDLE_VALUE) {
+        do {
+            const WCHAR *name = found.cFileName;
+            if (!wcscmp(name, L".") || !wcscmp(name, L"..")) continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                InsertSorted(list, name, true, 0, c->folderCount++);
+            else if (Matches(name, c->pattern))
+                InsertSorted(list, name, false, c->folderCount, (int)SendMessageW(list, LB_GETCOUNT, 0, 0));
+        } while (FindNextFileW(searching, &found));
+        FindClose(searching);
+    }
+    if (wcslen(c->folder) > 3) {
+        SendMessageW(list, LB_INSERTSTRING, 0, (LPARAM)L"..\\");
+        c->folderCount++;
+    }
+    SetDlgItemTextW(dialog, FOLDER_TEXT, c->folder);
 }
 
-// The folder a path names, with a trailing backslash; empty when it is none.
-static std::wstring FolderOf(const std::wstring &path)
+// The folder a path names, with a trailing backslash, into folder; false when it is none.
+static bool FolderOf(const WCHAR *path, WCHAR (&folder)[MAX_PATH])
 {
-    WCHAR full[MAX_PATH];
-    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-    if (n == 0 || n >= MAX_PATH) return L"";
-    DWORD attributes = GetFileAttributesW(full);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return L"";
-    std::wstring folder = full;
-    if (folder.back() != L'\\') folder += L'\\';
-    return folder;
+    DWORD n = GetFullPathNameW(path, MAX_PATH, folder, nullptr);
+    if (n == 0 || n >= MAX_PATH) return false;
+    DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return folder[n - 1] == L'\\' || AppendText(folder, L"\\");
 }
 
-static std::wstring StartFolder(const OPENFILENAMEEX *ofn)
+static void StartFolder(const OPENFILENAMEEX *ofn, WCHAR (&folder)[MAX_PATH])
 {
-    std::wstring seeded = ofn->lpstrFile;
-    size_t slash = seeded.find_last_of(L'\\');
-    std::wstring folder = slash == std::wstring::npos ? L"" : FolderOf(seeded.substr(0, slash + 1));
-    if (folder.empty() && ofn->lpstrInitialDir) folder = FolderOf(ofn->lpstrInitialDir);
-    return folder.empty() ? FolderOf(L".") : folder;
+    const WCHAR *seeded = ofn->lpstrFile, *slash = wcsrchr(seeded, L'\\');
+    WCHAR head[MAX_PATH];
+    if (slash && slash - seeded + 1 < MAX_PATH && CopyTextN(head, MAX_PATH, seeded, slash - seeded + 1) &&
+        FolderOf(head, folder))
+        return;
+    if (ofn->lpstrInitialDir && FolderOf(ofn->lpstrInitialDir, folder)) return;
+    if (!FolderOf(L".", folder)) folder[0] = 0;
 }
 
 // Opens the named folder, or picks the named file: answers true when the dialog ends with a
 // pick. The name is the file system's, as typed or as a row of the list stands for it.
-static bool Choose(HWND dialog, Chooser *c, const std::wstring &name)
+static bool Choose(HWND dialog, Chooser *c, const WCHAR *name)
 {
-    if (name.empty()) return false;
-    std::wstring path = name.size() > 1 && (name[1] == L':' || name[0] == L'\\') ? name : c->folder + name;
-    std::wstring folder = FolderOf(path);
-    if (!folder.empty()) {
+    if (!*name) return false;
+    WCHAR path[MAX_PATH + ENTRY_CHARS] = L"";
+    if (!(wcslen(name) > 1 && (name[1] == L':' || name[0] == L'\\'))) CopyText(path, c->folder);
+    AppendText(path, name);
+    WCHAR folder[MAX_PATH];
+    if (FolderOf(path, folder)) {
         ShowFolder(dialog, c, folder);
         SetDlgItemTextW(dialog, NAME_BOX, L"");
         return false;
     }
-    if ((c->ofn->Flags & OFN_FILEMUSTEXIST) && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    if ((c->ofn->Flags & OFN_FILEMUSTEXIST) && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return false;
     OPENFILENAMEEX *ofn = c->ofn;
     // A path longer than the caller's buffer fails the chooser, as the desktop's does.
-    if (path.size() >= ofn->nMaxFile || path.size() > 0xFFFF) {
+    size_t length = wcslen(path);
+    if (length >= ofn->nMaxFile) {
         EndDialog(dialog, IDABORT);
         return false;
     }
-    CopyMemory(ofn->lpstrFile, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
-    size_t slash = path.find_last_of(L'\\'), dot = path.find_last_of(L'.');
-    ofn->nFileOffset = (WORD)(slash == std::wstring::npos ? 0 : slash + 1);
-    ofn->nFileExtension = (WORD)(dot == std::wstring::npos || dot < ofn->nFileOffset ? path.size() : dot + 1);
-    if (ofn->lpstrFileTitle && ofn->nMaxFileTitle) CopyText(ofn->lpstrFileTitle, ofn->nMaxFileTitle, path.c_str() + ofn->nFileOffset);
+    CopyMemory(ofn->lpstrFile, path, (length + 1) * sizeof(WCHAR));
+    const WCHAR *slash = wcsrchr(path, L'\\'), *dot = wcsrchr(path, L'.');
+    ofn->nFileOffset = (WORD)(slash ? slash - path + 1 : 0);
+    ofn->nFileExtension = (WORD)(!dot || dot - path < ofn->nFileOffset ? length : dot - path + 1);
+    if (ofn->lpstrFileTitle && ofn->nMaxFileTitle) CopyText(ofn->lpstrFileTitle, ofn->nMaxFileTitle, path + ofn->nFileOffset);
     EndDialog(dialog, IDOK);
     return true;
 }
@@ -156,7 +171,7 @@ static void LayOut(HWND dialog)
 {
     RECT r;
     GetClientRect(dialog, &r);
-    int m = Scaled(dialog, MARGIN), row = Scaled(dialog, ROW), button = Scaled(dialog, BUTTON_WIDTH);
+    int m = ScreenScaled(MARGIN), row = ScreenScaled(ROW), button = ScreenScaled(BUTTON_WIDTH);
     int bottom = r.bottom - m - row;
     MoveWindow(GetDlgItem(dialog, FOLDER_TEXT), m, m, r.right - 2 * m, row - m, TRUE);
     MoveWindow(GetDlgItem(dialog, ENTRY_LIST), m, row, r.right - 2 * m, bottom - row - m, TRUE);
@@ -167,13 +182,13 @@ static void LayOut(HWND dialog)
 
 static void OnListCommand(HWND dialog, Chooser *c, WORD code)
 {
-    LRESULT i = SendDlgItemMessageW(dialog, ENTRY_LIST, LB_GETCURSEL, 0, 0);
-    if (i < 0) return;
-    size_t index = (size_t)i;
-    bool isFolder = index < c->folders.size();
-    std::wstring name = isFolder ? c->folders[index] : c->files[index - c->folders.size()];
-    if (code == LBN_SELCHANGE && !isFolder) SetDlgItemTextW(dialog, NAME_BOX, name.c_str());
-    if (code == LBN_DBLCLK) Choose(dialog, c, name);
+    LRESULT index = SendDlgItemMessageW(dialog, ENTRY_LIST, LB_GETCURSEL, 0, 0);
+    WCHAR entry[ENTRY_CHARS];
+    if (index < 0 || SendDlgItemMessageW(dialog, ENTRY_LIST, LB_GETTEXTLEN, index, 0) >= (LRESULT)ENTRY_CHARS ||
+        SendDlgItemMessageW(dialog, ENTRY_LIST, LB_GETTEXT, index, (LPARAM)entry) < 0)
+        return;
+    if (code == LBN_SELCHANGE && index >= c->folderCount) SetDlgItemTextW(dialog, NAME_BOX, entry);
+    if (code == LBN_DBLCLK) Choose(dialog, c, entry);
 }
 
 static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -187,7 +202,9 @@ static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         SendDlgItemMessageW(dialog, NAME_BOX, EM_LIMITTEXT, MAX_PATH - 1, 0);
         SHINITDLGINFO init = {SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN};
         SHInitDialog(&init);
-        ShowFolder(dialog, c, StartFolder(c->ofn));
+        WCHAR folder[MAX_PATH];
+        StartFolder(c->ofn, folder);
+        ShowFolder(dialog, c, folder);
         return TRUE;
     }
     case WM_SIZE:
@@ -210,20 +227,25 @@ static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-// The dialog's template: a pop-up with the five controls, placed by LayOut.
-static std::vector<WORD> ChooserTemplate()
+// Words of the chooser's template (a little more than it needs).
+constexpr size_t TEMPLATE_WORDS = 256;
+
+// The dialog's template: a pop-up with the five controls, placed by LayOut. t is DWORD-aligned.
+static void ChooserTemplate(WORD (&t)[TEMPLATE_WORDS])
 {
-    std::vector<WORD> t;
-    auto add = [&t](const void *data, size_t bytes) {
-        const WORD *w = (const WORD *)data;
-        t.insert(t.end(), w, w + bytes / 2);
+    size_t n = 0;
+    auto add = [&t, &n](const void *data, size_t bytes) {
+        CopyMemory(t + n, data, bytes);
+        n += bytes / 2;
     };
-    auto align = [&t] { if (t.size() % 2) t.push_back(0); };
+    auto text = [&t, &n](const WCHAR *s) {
+        do t[n++] = *s; while (*s++);
+    };
     DLGTEMPLATE head = {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 5, 0, 0, 160, 160};
     add(&head, sizeof head);
-    t.insert(t.end(), {0, 0, 0, 8});   // no menu, standard class, empty title, 8-point font
-    for (WCHAR ch : std::wstring(L"MS Shell Dlg")) t.push_back(ch);
-    t.push_back(0);
+    const WORD fontHead[] = {0, 0, 0, 8};   // no menu, standard class, empty title, 8-point font
+    add(fontHead, sizeof fontHead);
+    text(L"MS Shell Dlg");
     struct Item { DWORD style; WORD id, cls; } items[] = {
         {WS_CHILD | WS_VISIBLE | SS_LEFT | SS_PATHELLIPSIS | SS_NOPREFIX, FOLDER_TEXT, 0x0082},
         {WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, ENTRY_LIST, 0x0083},
@@ -232,15 +254,14 @@ static std::vector<WORD> ChooserTemplate()
         {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 0x0080},
     };
     for (const Item &item : items) {
-        align();
+        if (n % 2) t[n++] = 0;
         DLGITEMTEMPLATE it = {item.style, 0, 0, 0, 10, 10, item.id};
         add(&it, sizeof it);
-        t.insert(t.end(), {0xFFFF, item.cls});
-        const WCHAR *text = item.id == IDOK ? L"OK" : item.id == IDCANCEL ? L"Cancel" : L"";
-        for (; *text; text++) t.push_back(*text);
-        t.insert(t.end(), {0, 0});       // end of text, no creation data
+        const WORD cls[] = {0xFFFF, item.cls};
+        add(cls, sizeof cls);
+        text(item.id == IDOK ? L"OK" : item.id == IDCANCEL ? L"Cancel" : L"");
+        t[n++] = 0;                     // no creation data
     }
-    return t;
 }
 
 BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn)
@@ -249,9 +270,10 @@ BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    Chooser chooser = {ofn, L"", FilterPattern(ofn), {}, {}};
-    std::vector<WORD> dialogTemplate = ChooserTemplate();
-    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), (LPCDLGTEMPLATEW)dialogTemplate.data(), ofn->hwndOwner,
+    Chooser chooser = {ofn, L"", FilterPattern(ofn), 0};
+    alignas(4) WORD dialogTemplate[TEMPLATE_WORDS];
+    ChooserTemplate(dialogTemplate);
+    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), (LPCDLGTEMPLATEW)dialogTemplate, ofn->hwndOwner,
                                              ChooserProc, (LPARAM)&chooser);
     return result == IDOK;
 }

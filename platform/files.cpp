@@ -1,23 +1,26 @@
 // Files the device's way: rooted paths on the program's own drive, and shortcut files.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <string>
-#include <vector>
+#include <wchar.h>
 
 // Longest path the desktop's wide calls take.
 constexpr DWORD LONG_PATH_CHARS = 32768;
 
-std::wstring ProgramRoot()
+void ProgramRoot(WCHAR (&root)[MAX_PATH])
 {
-    std::vector<WCHAR> exe(LONG_PATH_CHARS);
-    DWORD n = GetModuleFileNameW(nullptr, exe.data(), LONG_PATH_CHARS);
-    if (n == 0 || n >= LONG_PATH_CHARS) return L"";
-    std::wstring path(exe.data(), n);
-    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return path.substr(0, 3);    // C:\ .
-    if (path.compare(0, 2, L"\\\\") != 0) return L"";
-    size_t server = path.find(L'\\', 2);                                                    // \\server\share\ .
-    size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? L"" : path.substr(0, share + 1);
+    root[0] = 0;
+    WCHAR path[LONG_PATH_CHARS];
+    DWORD n = GetModuleFileNameW(nullptr, path, LONG_PATH_CHARS);
+    if (n == 0 || n >= LONG_PATH_CHARS) return;
+    size_t end = 0;   // characters of the root
+    if (n >= 3 && path[1] == L':' && path[2] == L'\\') {                       // C:\ .
+        end = 3;
+    } else if (path[0] == L'\\' && path[1] == L'\\') {                      // \\server\share\ .
+        const WCHAR *server = wcschr(path + 2, L'\\');
+        const WCHAR *share = server ? wcschr(server + 1, L'\\') : nullptr;
+        if (share) end = share - path + 1;
+    }
+    if (end < MAX_PATH) CopyTextN(root, MAX_PATH, path, end);
 }
 
 // The device has one file system, so "\Windows\x" has one meaning; the desktop resolves a
@@ -27,8 +30,9 @@ std::wstring ProgramRoot()
 // Run during static initialisation (windows.cpp), before the program's own code.
 bool AnchorRootedPaths()
 {
-    std::wstring root = ProgramRoot();
-    return !root.empty() && SetCurrentDirectoryW(root.c_str()) != FALSE;
+    WCHAR root[MAX_PATH];
+    ProgramRoot(root);
+    return root[0] && SetCurrentDirectoryW(root) != FALSE;
 }
 
 // A device shortcut is a small text file: the target's length in characters, '#', the
@@ -51,15 +55,21 @@ BOOL WINAPI SHCreateShortcut(LPWSTR shortcut, LPWSTR target)
     }
     char count[16];
     int prefix = wsprintfA(count, "%d#", chars);
-    std::vector<char> text(prefix + bytes);
-    CopyMemory(text.data(), count, prefix);
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target, chars, text.data() + prefix, bytes, nullptr, nullptr);
+    DWORD size = prefix + bytes;
+    char *text = (char *)HeapAlloc(GetProcessHeap(), 0, size);
+    if (!text) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    CopyMemory(text, count, prefix);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target, chars, text + prefix, bytes, nullptr, nullptr);
 
     HANDLE file = CreateFileW(shortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FALSE;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr) && written == text.size();
+    BOOL ok = file != INVALID_HANDLE_VALUE && WriteFile(file, text, size, &written, nullptr) && written == size;
     DWORD error = GetLastError();
+    HeapFree(GetProcessHeap(), 0, text);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
     CloseHandle(file);
     if (!ok) {
         DeleteFileW(shortcut);

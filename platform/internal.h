@@ -2,9 +2,11 @@
 #pragma once
 #include "platform/aygshell.h"
 #include "platform/text.h"
-#include <string>
 
 // ---- Shell geometry (windows.cpp) -------------------------------------------------------
+// A length in 96-dpi units in pixels at the screen's density (read at every call: the layer
+// keeps nothing of its own).
+int ScreenScaled(int length);
 // Height in pixels of the shell's navigation bar at the screen's density.
 int NavigationBarHeight();
 // Height in pixels of a menu bar: the same band as the navigation bar.
@@ -23,8 +25,8 @@ void FitDialogToWorkArea(HWND dialog);
 extern const WCHAR MENU_BAR_PROP[];
 
 // ---- Rooted paths (files.cpp) -----------------------------------------------------------
-// Root of the running executable's drive, C:\ or \\server\share\ (a trailing backslash);
-// empty when unknown.
-std::wstring ProgramRoot();
+// Root of the running executable's drive, C:\ or \\server\share\ (a trailing backslash),
+// into root (capacity MAX_PATH); empty when unknown or longer.
+void ProgramRoot(WCHAR (&root)[MAX_PATH]);
 // Makes "\Windows\x" name the drive the running executable lives on; true when it did.
 bool AnchorRootedPaths();

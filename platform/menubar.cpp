@@ -3,7 +3,6 @@
 // the window and which the hardware soft keys press.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <vector>
 
 const WCHAR MENU_BAR_PROP[] = L"Nimbra.MenuBar";
 // On the bar: the menu its drop-down buttons open (the menu resource named by the template).
@@ -19,7 +18,9 @@ struct MenuBarButtonRecord {
     WORD image, command, state, style, label, zero, subMenu;
 };
 
-static bool ReadMenuBarResource(HINSTANCE instance, UINT id, WORD *menuId, std::vector<MenuBarButtonRecord> *buttons)
+// The template's menu id and its button records, which stay in the loaded resource.
+static bool ReadMenuBarResource(HINSTANCE instance, UINT id, WORD *menuId, const MenuBarButtonRecord **buttons,
+                                UINT *count)
 {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));   // RT_RCDATA
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
@@ -30,8 +31,8 @@ static bool ReadMenuBarResource(HINSTANCE instance, UINT id, WORD *menuId, std::
         return false;
     }
     *menuId = words[0];
-    const MenuBarButtonRecord *records = (const MenuBarButtonRecord *)(words + 2);
-    buttons->assign(records, records + words[1]);
+    *buttons = (const MenuBarButtonRecord *)(words + 2);
+    *count = words[1];
     return true;
 }
 
@@ -108,9 +109,14 @@ static LRESULT CALLBACK BarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
     case TB_INSERTBUTTONW:
     case TB_ADDBUTTONSW: {
         if (!lParam) break;
-        std::vector<TBBUTTON> buttons((const TBBUTTON *)lParam, (const TBBUTTON *)lParam + (msg == TB_ADDBUTTONSW ? wParam : 1));
-        for (TBBUTTON &button : buttons) button.fsStyle &= ~DEVICE_ONLY_STYLE;
-        LRESULT added = DefSubclassProc(bar, msg, wParam, (LPARAM)buttons.data());
+        // One button at a time, each a copy without the device's style bit.
+        UINT count = msg == TB_ADDBUTTONSW ? (UINT)wParam : 1;
+        LRESULT added = TRUE;
+        for (UINT i = 0; i < count && added; i++) {
+            TBBUTTON button = ((const TBBUTTON *)lParam)[i];
+            button.fsStyle &= ~DEVICE_ONLY_STYLE;
+            added = DefSubclassProc(bar, msg, msg == TB_ADDBUTTONSW ? 1 : wParam, (LPARAM)&button);
+        }
         SizeButtons(bar);
         return added;
     }
@@ -136,8 +142,10 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *mbi)
     mbi->hwndMB = nullptr;
     HWND owner = mbi->hwndParent;
     WORD menuId = 0;
-    std::vector<MenuBarButtonRecord> records;
-    if (!(mbi->dwFlags & SHCMBF_EMPTYBAR) && !ReadMenuBarResource(mbi->hInstRes, mbi->nToolBarId, &menuId, &records))
+    const MenuBarButtonRecord *records = nullptr;
+    UINT count = 0;
+    if (!(mbi->dwFlags & SHCMBF_EMPTYBAR) &&
+        !ReadMenuBarResource(mbi->hInstRes, mbi->nToolBarId, &menuId, &records, &count))
         return FALSE;
 
     // A pop-up owned by the window: it stays above it and goes behind with it, and is not topmost.
@@ -153,7 +161,8 @@ BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO *mbi)
     SendMessageW(bar, TB_SETPARENT, (WPARAM)owner, 0);          // commands and notices go to the owner
     SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));     // text buttons
     if (menuId) SetPropW(bar, BAR_MENU_PROP, LoadMenuW(mbi->hInstRes, MAKEINTRESOURCEW(menuId)));
-    for (const MenuBarButtonRecord &record : records) {
+    for (UINT i = 0; i < count; i++) {
+        const MenuBarButtonRecord &record = records[i];
         WCHAR label[LABEL_CHARS] = L"";
         LoadStringW(mbi->hInstRes, record.label, label, LABEL_CHARS);
         // I_IMAGENONE is stored as 0xFFFE: the image index is a signed 16-bit word.

@@ -2,8 +2,7 @@
 // and text pointers that arrive in messages.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <map>
-#include <vector>
+#include <stddef.h>
 
 // How long a refresh sender waits for one window before giving up on it. Wine drops a sent
 // message whose wait ran out, so this is generous; a hung window is skipped at once anyway
@@ -52,31 +51,57 @@ bool ReadMessageRecord(LPARAM pointer, void *record, size_t bytes)
     return false;
 }
 
-// One receiving thread's share of a refresh notice.
+// One receiving thread's share of a refresh notice, on the process heap; its thread frees it.
 struct RefreshDelivery {
-    std::vector<HWND> windows;
     WPARAM wParam;
     bool hasText;
     WCHAR text[REFRESH_TEXT_CHARS];
+    UINT count;
+    HWND windows[1];   // count of them
 };
 
 static DWORD WINAPI DeliverRefresh(LPVOID param)
 {
     RefreshDelivery *delivery = (RefreshDelivery *)param;
     LPARAM lParam = delivery->hasText ? (LPARAM)delivery->text : 0;
-    for (HWND hwnd : delivery->windows) {
+    for (UINT i = 0; i < delivery->count; i++) {
         DWORD_PTR result;
-        SendMessageTimeoutW(hwnd, WM_SETTINGCHANGE, delivery->wParam, lParam,
+        SendMessageTimeoutW(delivery->windows[i], WM_SETTINGCHANGE, delivery->wParam, lParam,
                             SMTO_ABORTIFHUNG | SMTO_NORMAL, REFRESH_SEND_TIMEOUT_MS, &result);
     }
-    delete delivery;
+    HeapFree(GetProcessHeap(), 0, delivery);
     return 0;
 }
 
+// The top-level windows: counted first (windows null), then listed up to that count.
+struct TopLevelList {
+    HWND *windows;
+    UINT count, capacity;
+};
+
 static BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
 {
-    ((std::vector<HWND> *)lParam)->push_back(hwnd);
+    TopLevelList *list = (TopLevelList *)lParam;
+    if (!list->windows) list->count++;
+    else if (list->count < list->capacity) list->windows[list->count++] = hwnd;
     return TRUE;
+}
+
+// A delivery for the windows of thread that are still in windows (taken out: set to null).
+static RefreshDelivery *TakeThreadWindows(DWORD thread, HWND *windows, const DWORD *threads, UINT count)
+{
+    UINT mine = 0;
+    for (UINT i = 0; i < count; i++) mine += windows[i] && threads[i] == thread;
+    SIZE_T bytes = offsetof(RefreshDelivery, windows) + mine * sizeof(HWND);
+    RefreshDelivery *delivery = (RefreshDelivery *)HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!delivery) return nullptr;
+    delivery->count = 0;
+    for (UINT i = 0; i < count; i++) {
+        if (!windows[i] || threads[i] != thread) continue;
+        delivery->windows[delivery->count++] = windows[i];
+        windows[i] = nullptr;
+    }
+    return delivery;
 }
 
 // The device posts WM_SETTINGCHANGE to HWND_BROADCAST. The desktop refuses to post or
@@ -87,25 +112,30 @@ static BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
 // caller next pumps messages, after this returns, as with the device's post.
 void PostTodayRefresh(WPARAM wParam, LPARAM lParam)
 {
-    std::vector<HWND> windows;
-    EnumWindows(CollectTopLevel, (LPARAM)&windows);
-    std::map<DWORD, RefreshDelivery *> byThread;
-    for (HWND hwnd : windows) {
-        DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
-        if (!thread) continue;
-        RefreshDelivery *&delivery = byThread[thread];
-        if (!delivery) {
-            delivery = new RefreshDelivery();
-            delivery->wParam = wParam;
-            delivery->hasText = ReadMessageText(lParam, delivery->text, REFRESH_TEXT_CHARS);
-        }
-        delivery->windows.push_back(hwnd);
+    TopLevelList list = {};
+    EnumWindows(CollectTopLevel, (LPARAM)&list);
+    list.capacity = list.count;
+    list.count = 0;
+    HANDLE heap = GetProcessHeap();
+    list.windows = (HWND *)HeapAlloc(heap, 0, list.capacity * (sizeof(HWND) + sizeof(DWORD)) + 1);
+    if (!list.windows) return;
+    EnumWindows(CollectTopLevel, (LPARAM)&list);
+    DWORD *threads = (DWORD *)(list.windows + list.capacity);
+    for (UINT i = 0; i < list.count; i++) {
+        threads[i] = GetWindowThreadProcessId(list.windows[i], nullptr);
+        if (!threads[i]) list.windows[i] = nullptr;
     }
-    for (auto &entry : byThread) {
-        HANDLE thread = CreateThread(nullptr, 0, DeliverRefresh, entry.second, 0, nullptr);
+    for (UINT i = 0; i < list.count; i++) {
+        if (!list.windows[i]) continue;
+        RefreshDelivery *delivery = TakeThreadWindows(threads[i], list.windows, threads, list.count);
+        if (!delivery) break;
+        delivery->wParam = wParam;
+        delivery->hasText = ReadMessageText(lParam, delivery->text, REFRESH_TEXT_CHARS);
+        HANDLE thread = CreateThread(nullptr, 0, DeliverRefresh, delivery, 0, nullptr);
         if (thread) CloseHandle(thread);
-        else delete entry.second;
+        else HeapFree(heap, 0, delivery);
     }
+    HeapFree(heap, 0, list.windows);
 }
 
 BOOL PlatformPostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

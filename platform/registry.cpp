@@ -2,7 +2,6 @@
 // the shell's one-call helpers (RegistryGetDWORD and friends), all over the desktop registry.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <vector>
 
 // The device accepts "\Software\Microsoft\Color"; the desktop refuses a leading backslash
 // with ERROR_BAD_PATHNAME, so every key path loses it here.
@@ -37,54 +36,65 @@ LSTATUS PlatformRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWST
     return status;
 }
 
-// Reads a value of one of the wanted types into bytes; a failure HRESULT otherwise.
-static HRESULT QueryValue(HKEY root, LPCWSTR key, LPCWSTR value, std::vector<BYTE> &bytes, DWORD *type)
+// Reads a value into *bytes (*size bytes, followed by room for one more character), taken from
+// the process heap for the caller to free; a failure HRESULT, and no buffer, otherwise.
+static HRESULT QueryValue(HKEY root, LPCWSTR key, LPCWSTR value, BYTE **bytes, DWORD *size, DWORD *type)
 {
+    *bytes = nullptr;
     HKEY hkey;
     LSTATUS status = RegOpenKeyExW(root, DeviceKeyPath(key), 0, KEY_QUERY_VALUE, &hkey);
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     // The value can grow between asking its size and reading it: ask again then.
     for (int attempt = 0; attempt < 4; attempt++) {
-        DWORD size = 0;
-        status = RegQueryValueExW(hkey, value, nullptr, type, nullptr, &size);
+        status = RegQueryValueExW(hkey, value, nullptr, type, nullptr, size);
         if (status != ERROR_SUCCESS) break;
-        bytes.resize(size);
-        status = RegQueryValueExW(hkey, value, nullptr, type, bytes.data(), &size);
-        if (status == ERROR_SUCCESS) bytes.resize(size);
+        if (*bytes) HeapFree(GetProcessHeap(), 0, *bytes);
+        *bytes = (BYTE *)HeapAlloc(GetProcessHeap(), 0, *size + sizeof(WCHAR));
+        if (!*bytes) {
+            status = ERROR_NOT_ENOUGH_MEMORY;
+            break;
+        }
+        status = RegQueryValueExW(hkey, value, nullptr, type, *bytes, size);
         if (status != ERROR_MORE_DATA) break;
     }
     RegCloseKey(hkey);
+    if (status != ERROR_SUCCESS && *bytes) {
+        HeapFree(GetProcessHeap(), 0, *bytes);
+        *bytes = nullptr;
+    }
     return HRESULT_FROM_WIN32(status);
 }
 
 HRESULT WINAPI RegistryGetDWORD(HKEY root, LPCWSTR key, LPCWSTR value, DWORD *data)
 {
     if (!data) return E_INVALIDARG;
-    std::vector<BYTE> bytes;
-    DWORD type = 0;
-    HRESULT hr = QueryValue(root, key, value, bytes, &type);
+    BYTE *bytes;
+    DWORD size = 0, type = 0;
+    HRESULT hr = QueryValue(root, key, value, &bytes, &size, &type);
     if (FAILED(hr)) return hr;
-    if (type != REG_DWORD || bytes.size() != sizeof(DWORD)) return HRESULT_FROM_WIN32(ERROR_DATATYPE_MISMATCH);
-    CopyMemory(data, bytes.data(), sizeof(DWORD));
-    return S_OK;
+    if (type == REG_DWORD && size == sizeof(DWORD)) CopyMemory(data, bytes, sizeof(DWORD));
+    else hr = HRESULT_FROM_WIN32(ERROR_DATATYPE_MISMATCH);
+    HeapFree(GetProcessHeap(), 0, bytes);
+    return hr;
 }
 
 HRESULT WINAPI RegistryGetString(HKEY root, LPCWSTR key, LPCWSTR value, LPWSTR data, UINT cch)
 {
     if (!data || cch == 0) return E_INVALIDARG;
     data[0] = 0;
-    std::vector<BYTE> bytes;
-    DWORD type = 0;
-    HRESULT hr = QueryValue(root, key, value, bytes, &type);
+    BYTE *bytes;
+    DWORD size = 0, type = 0;
+    HRESULT hr = QueryValue(root, key, value, &bytes, &size, &type);
     if (FAILED(hr)) return hr;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return HRESULT_FROM_WIN32(ERROR_DATATYPE_MISMATCH);
     // A stored string need not carry its terminator, nor end on a whole character.
-    size_t stored = bytes.size() / sizeof(WCHAR);
-    std::vector<WCHAR> text(stored + 1, 0);
-    CopyMemory(text.data(), bytes.data(), stored * sizeof(WCHAR));
-    if (TextLength(text.data(), stored + 1) >= cch) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    CopyText(data, cch, text.data());
-    return S_OK;
+    WCHAR *text = (WCHAR *)bytes;
+    size_t stored = size / sizeof(WCHAR);
+    text[stored] = 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) hr = HRESULT_FROM_WIN32(ERROR_DATATYPE_MISMATCH);
+    else if (TextLength(text, stored + 1) >= cch) hr = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    else CopyText(data, cch, text);
+    HeapFree(GetProcessHeap(), 0, bytes);
+    return hr;
 }
 
 static HRESULT SetValue(HKEY root, LPCWSTR key, LPCWSTR value, DWORD type, const void *data, DWORD size)

@@ -1,7 +1,7 @@
 // The remaining shell and core calls: extra controls, dialogs, starting programs, DLL exports.
 #define PLATFORM_IMPLEMENTATION
 #include "platform/internal.h"
-#include <vector>
+#include <wchar.h>
 
 // The device's shell registers its own controls; the program's dialogs use the common
 // controls, which the desktop makes available only after this.
@@ -45,31 +45,54 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::wstring file = info->lpFile ? info->lpFile : L"", parameters = info->lpParameters ? info->lpParameters : L"";
-    if (file.size() >= 2 && file[0] == L'"') {   // what follows the quoted path are parameters, before the given ones
-        size_t close = file.find(L'"', 1);
-        std::wstring rest = close == std::wstring::npos ? L"" : file.substr(close + 1);
-        rest.erase(0, rest.find_first_not_of(L' '));
-        if (!rest.empty()) parameters = parameters.empty() ? rest : rest + L" " + parameters;
-        file = file.substr(1, close - 1);
+    const WCHAR *given = info->lpFile ? info->lpFile : L"", *rest = L"";
+    const WCHAR *parameters = info->lpParameters ? info->lpParameters : L"";
+    size_t length = wcslen(given);
+    if (length >= 2 && given[0] == L'"') {   // up to the closing quote, or to the end
+        given++;
+        const WCHAR *quote = wcschr(given, L'"');
+        length = quote ? quote - given : length - 1;
+        // What follows the quoted path are parameters, before the ones given.
+        for (rest = quote ? quote + 1 : L""; *rest == L' '; rest++) {}
     }
-    if (file.size() >= 2 && file[0] == L'\\' && file[1] != L'\\') {
-        std::wstring root = ProgramRoot();
-        if (!root.empty()) file = root.substr(0, root.size() - 1) + file;
+    // One block: the path with room for the program's root before a rooted one, then the
+    // parameters.
+    size_t restLength = wcslen(rest), all = wcslen(rest) + wcslen(parameters) + 2;
+    WCHAR *file = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (length + MAX_PATH + all) * sizeof(WCHAR));
+    if (!file) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
     }
-    DWORD attributes = GetFileAttributesW(file.c_str());
+    file[0] = 0;
+    if (length >= 2 && given[0] == L'\\' && given[1] != L'\\') {
+        WCHAR root[MAX_PATH];
+        ProgramRoot(root);
+        size_t rootLength = wcslen(root);
+        if (rootLength) CopyTextN(file, MAX_PATH, root, rootLength - 1);
+    }
+    size_t at = wcslen(file);
+    CopyTextN(file + at, length + 1, given, length);
+    WCHAR *arguments = file + length + MAX_PATH;
+    CopyText(arguments, all, rest);
+    if (restLength && *parameters) AppendText(arguments, all, L" ");
+    AppendText(arguments, all, parameters);
+    BOOL started = FALSE;
+    DWORD attributes = GetFileAttributesW(file);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         info->hInstApp = (HINSTANCE)SE_ERR_FNF;
         SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
+    } else {
+        SHELLEXECUTEINFOW desktop = *info;
+        desktop.lpFile = file;
+        desktop.lpParameters = *arguments ? arguments : nullptr;
+        desktop.fMask |= SEE_MASK_FLAG_NO_UI;
+        started = ShellExecuteExW(&desktop);
+        info->hInstApp = desktop.hInstApp;
+        info->hProcess = desktop.hProcess;
     }
-    SHELLEXECUTEINFOW desktop = *info;
-    desktop.lpFile = file.c_str();
-    desktop.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    desktop.fMask |= SEE_MASK_FLAG_NO_UI;
-    BOOL started = ShellExecuteExW(&desktop);
-    info->hInstApp = desktop.hInstApp;
-    info->hProcess = desktop.hProcess;
+    DWORD error = GetLastError();
+    HeapFree(GetProcessHeap(), 0, file);
+    SetLastError(error);
     return started;
 }
 
@@ -80,7 +103,10 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName)
     if (IS_INTRESOURCE(procName)) return GetProcAddress(module, (LPCSTR)procName);
     int bytes = WideCharToMultiByte(CP_ACP, 0, procName, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return nullptr;
-    std::vector<char> name(bytes);
-    WideCharToMultiByte(CP_ACP, 0, procName, -1, name.data(), bytes, nullptr, nullptr);
-    return GetProcAddress(module, name.data());
+    char *name = (char *)HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!name) return nullptr;
+    WideCharToMultiByte(CP_ACP, 0, procName, -1, name, bytes, nullptr, nullptr);
+    FARPROC found = GetProcAddress(module, name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return found;
 }

@@ -17,12 +17,17 @@ static const WCHAR TODAY_SCREEN_CLASS[] = L"DesktopExplorerWindow";
 // before it runs any code of its own (see files.cpp).
 [[maybe_unused]] static const bool RootedPathsAnchored = AnchorRootedPaths();
 
-int NavigationBarHeight()
+int ScreenScaled(int length)
 {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
-    return SHELL_BAR_HEIGHT * dpi / 96;
+    return length * dpi / 96;
+}
+
+int NavigationBarHeight()
+{
+    return ScreenScaled(SHELL_BAR_HEIGHT);
 }
 
 void ShellWorkArea(HWND hwnd, RECT *area)

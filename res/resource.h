@@ -1,4 +1,4 @@
-// Resource ids, in bands per kind. Never reuse a number.
+// Resource ids, in bands per kind. A number serves two names only where noted below.
 #pragma once
 
 // The program's version: the About page and the version resource.

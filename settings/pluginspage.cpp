@@ -8,9 +8,6 @@
 #include "res/resource.h"
 #include "settings/settingsdialog.h"
 #include "settings/settingsfile.h"
-#include <algorithm>
-#include <string>
-#include <vector>
 
 // The page lists the first 30 subkeys of the Items key; a name has at most 31 characters.
 constexpr DWORD MAX_PLUGIN_ROWS = 30;
@@ -88,22 +85,22 @@ void SortPluginRows(HWND list)
 // afresh from 2.
 void RenumberOrders(HWND list)
 {
-    std::vector<DWORD> orders;
+    DWORD orders[MAX_PLUGIN_ROWS], wanted[MAX_PLUGIN_ROWS];
+    int rows = 0;
     PluginRow row;
-    while (ReadRow(list, (int)orders.size(), row)) orders.push_back(row.Order);
+    while (rows < (int)MAX_PLUGIN_ROWS && ReadRow(list, rows, row)) orders[rows++] = row.Order;
 
-    std::vector<DWORD> wanted = orders;
     DWORD next = 2;
-    for (DWORD &order : wanted) {
-        if (order < next) order = next;
-        next = order + 2;
+    for (int i = 0; i < rows; i++) {
+        wanted[i] = orders[i] < next ? next : orders[i];
+        next = wanted[i] + 2;
     }
-    for (size_t i = 1; i < wanted.size(); i++) {
+    for (int i = 1; i < rows; i++) {
         if ((int)wanted[i] > (int)wanted[i - 1]) continue;
-        for (size_t j = 0; j < wanted.size(); j++) wanted[j] = 2 + 2 * (DWORD)j;
+        for (int j = 0; j < rows; j++) wanted[j] = 2 + 2 * (DWORD)j;
         break;
     }
-    for (size_t i = 0; i < wanted.size(); i++) {
+    for (int i = 0; i < rows; i++) {
         if (wanted[i] == orders[i]) continue;
         LVITEMW item = {};
         item.mask = LVIF_PARAM;
@@ -187,15 +184,8 @@ static void ChooseBackground(HWND page)
 {
     WCHAR file[BACKGROUND_CAPACITY];
     CopyText(file, AppSettings.Background);
-    OPENFILENAMEEX chooser = {};
-    chooser.lStructSize = sizeof chooser;
-    chooser.hwndOwner = page;
-    chooser.lpstrFile = file;
-    chooser.nMaxFile = BACKGROUND_CAPACITY;
-    chooser.lpstrTitle = L"Select your Background-Image";
-    chooser.Flags = OFN_SHOW_ALL;
-    chooser.ExFlags = OFN_EXFLAG_DETAILSVIEW;
-    if (GetOpenFileNameEx(&chooser)) CopyText(AppSettings.Background, file);
+    if (ChooseFile(page, L"Select your Background-Image", file, BACKGROUND_CAPACITY))
+        CopyText(AppSettings.Background, file);
     BackgroundDirty = true;
 }
 
@@ -248,26 +238,33 @@ static void StoreOrder(const PluginRow &row)
     RegCloseKey(key);
 }
 
+// True when the page has a row for the key name (key names compare without case).
+static bool HasRow(HWND list, LPCWSTR name)
+{
+    PluginRow row;
+    for (int i = 0; ReadRow(list, i, row); i++)
+        if (lstrcmpiW(row.Name, name) == 0) return true;
+    return false;
+}
+
 // The ticked rows in their order, then the hosted items the page did not list (past the first
 // thirty keys, or not registered now) in their old order: OK never drops what it did not show.
 void SavePluginSelection(HWND list)
 {
-    WCHAR names[PLUGIN_LIST_CAPACITY] = L"";
+    WCHAR names[PLUGIN_LIST_CAPACITY] = L"", name[PLUGIN_LIST_CAPACITY];
     int listed = 0;
-    std::vector<std::wstring> shown;
     PluginRow row;
     for (int i = 0; ReadRow(list, i, row); i++) {
         StoreOrder(row);
-        shown.push_back(row.Name);
         if (!row.Ticked) continue;
         AppendText(names, row.Name);
         AppendText(names, L"::");
         listed++;
     }
-    for (const std::wstring &name : ListedNames(AppSettings.PluginList)) {
-        auto same = [&name](const std::wstring &key) { return lstrcmpiW(key.c_str(), name.c_str()) == 0; };   // as key names compare
-        if (std::any_of(shown.begin(), shown.end(), same)) continue;
-        AppendText(names, (name + L"::").c_str());
+    for (UINT i = 0; ListedName(AppSettings.PluginList, i, name, PLUGIN_LIST_CAPACITY); i++) {
+        if (HasRow(list, name)) continue;
+        AppendText(names, name);
+        AppendText(names, L"::");
         listed++;
     }
     const WCHAR *separator = wcsstr(AppSettings.PluginList, L"::");

@@ -100,6 +100,26 @@ void FitPageToTab(HWND page)
     SetWindowPos(page, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
+LPCDLGTEMPLATEW LoadDialogTemplate(UINT id)
+{
+    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(id), (LPCWSTR)RT_DIALOG);
+    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    return (LPCDLGTEMPLATEW)loaded;
+}
+
+bool ChooseFile(HWND owner, LPCWSTR title, WCHAR *file, DWORD capacity)
+{
+    OPENFILENAMEEX chooser = {};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = owner;
+    chooser.lpstrFile = file;
+    chooser.nMaxFile = capacity;
+    chooser.lpstrTitle = title;
+    chooser.Flags = OFN_SHOW_ALL;
+    chooser.ExFlags = OFN_EXFLAG_DETAILSVIEW;
+    return GetOpenFileNameEx(&chooser) != FALSE;
+}
+
 static HWND CreatePage(HWND tabs, int index, const PageEntry &entry)
 {
     TCITEMW tab = {};
@@ -107,9 +127,8 @@ static HWND CreatePage(HWND tabs, int index, const PageEntry &entry)
     tab.pszText = (LPWSTR)entry.tab;
     SendMessageW(tabs, TCM_INSERTITEMW, index, (LPARAM)&tab);
 
-    HRSRC found = FindResourceW(AppInstance, MAKEINTRESOURCEW(entry.templateId), (LPCWSTR)RT_DIALOG);
-    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
-    HWND page = loaded ? CreateDialogIndirectParamW(AppInstance, (LPCDLGTEMPLATEW)loaded, tabs, entry.proc, 0) : nullptr;
+    LPCDLGTEMPLATEW loaded = LoadDialogTemplate(entry.templateId);
+    HWND page = loaded ? CreateDialogIndirectParamW(AppInstance, loaded, tabs, entry.proc, 0) : nullptr;
     if (page) ShowWindow(page, SW_SHOW);
     return page;
 }

@@ -11,3 +11,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
 // Sizes a page to the display area of the tab control it belongs to; every page calls it
 // first in its WM_INITDIALOG.
 void FitPageToTab(HWND page);
+// The program's dialog template id, or null when it cannot be loaded.
+LPCDLGTEMPLATEW LoadDialogTemplate(UINT id);
+// The device's file chooser over file (capacity characters, the chooser's start); true when a
+// file was picked, which is then in file. Browse and "..." both choose through it.
+bool ChooseFile(HWND owner, LPCWSTR title, WCHAR *file, DWORD capacity);

@@ -12,10 +12,6 @@ const WCHAR *RightKeyParams;
 HWND MenuBar = nullptr;
 bool SoftKeysEdited = false;
 
-// The system Today screen's soft keys, named after their virtual keys (VK_F1, VK_F2): the
-// label in the default value, the program in "Open".
-static const WCHAR LEFT_KEY[] = L"Software\\Microsoft\\Today\\Keys\\112";
-static const WCHAR RIGHT_KEY[] = L"Software\\Microsoft\\Today\\Keys\\113";
 // The device's contacts synchronisation provider; its "Name" labels the default right key.
 static const WCHAR CONTACTS_PROVIDER[] = L"System\\ActiveSync\\Engines\\{176F4FFD-F20C-4bd4-BDD7-01D0726C567B}"
                                          L"\\Providers\\{0dd8685c-e272-4fcb-9ecf-2ead7ea2497b}";
@@ -33,11 +29,11 @@ static bool ReadKey(LPCWSTR key, WCHAR *text, WCHAR *path)
 
 void ReadSoftKeys()
 {
-    if (!ReadKey(LEFT_KEY, LeftKeyText, LeftKeyPath)) {
+    if (!ReadKey(TODAY_LEFT_KEY, LeftKeyText, LeftKeyPath)) {
         CopyText(LeftKeyText, L"Phone");
         CopyText(LeftKeyPath, L"\\Windows\\cprog.exe");
     }
-    if (ReadKey(RIGHT_KEY, RightKeyText, RightKeyPath)) {
+    if (ReadKey(TODAY_RIGHT_KEY, RightKeyText, RightKeyPath)) {
         RightKeyParams = nullptr;
         return;
     }
@@ -92,8 +88,6 @@ void FitMainWindow()
     } else {
         limit = ScreenCaps(VERTRES);
     }
-    // The strip keeps its rows below ItemHost whether or not the window moves.
-    ViewHeight = limit - window.top - (IconStripShown ? TrayHeight : 0);
     if (window.bottom == limit) return;
     MoveWindow(MainWindow, window.left, window.top, window.right - window.left, limit - window.top, FALSE);
 }

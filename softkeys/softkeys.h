@@ -2,6 +2,13 @@
 // state is written by ReadSoftKeys only.
 #pragma once
 #include "base/nimbra.h"
+#include "look/background.h"
+
+// The system Today screen's soft keys, named after their virtual keys (VK_F1, VK_F2): the
+// label in the default value, the program in "Open".
+#define TODAY_SOFT_KEYS TODAY_KEY L"\\Keys"
+#define TODAY_LEFT_KEY TODAY_SOFT_KEYS L"\\112"
+#define TODAY_RIGHT_KEY TODAY_SOFT_KEYS L"\\113"
 
 constexpr size_t KEY_TEXT_CHARS = 32;     // a soft-key label, terminator included
 constexpr size_t KEY_PATH_CHARS = MAX_PATH + 2;   // a quoted path of MAX_PATH - 1 characters, as the editor writes it

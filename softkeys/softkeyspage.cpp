@@ -13,8 +13,7 @@
 constexpr size_t LABEL_CHARS = KEY_TEXT_CHARS;
 constexpr size_t PROGRAM_CHARS = ARRAYSIZE(QuotedExePath);
 
-static const WCHAR TODAY_KEY[] = L"Software\\Microsoft\\Today";
-static const WCHAR TODAY_KEYS[] = L"Software\\Microsoft\\Today\\Keys";
+static const WCHAR MANILA_KEY[] = L"Software\\HTC\\Manila";   // HTC's home screen
 static const WCHAR SOFT_RESET_NOTE[] = L"If the setting is not applied, then please do a soft-reset!";
 
 enum KeyField { KEY_LABEL, KEY_PROGRAM };
@@ -28,10 +27,10 @@ struct SoftKeyPlace {
 // By target (Today keys, Manila) and side (right, left). The Today keys are named after the
 // soft keys' virtual keys, VK_F1 (left) and VK_F2 (right).
 static const SoftKeyPlace SoftKeyPlaces[2][2] = {
-    {{HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys\\113", {nullptr, L"Open"}},
-     {HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys\\112", {nullptr, L"Open"}}},
-    {{HKEY_LOCAL_MACHINE, L"Software\\HTC\\Manila", {L"HomeRSKText", L"HomeRSKPath"}},
-     {HKEY_LOCAL_MACHINE, L"Software\\HTC\\Manila", {L"HomeLSKText", L"HomeLSKPath"}}},
+    {{HKEY_CURRENT_USER, TODAY_RIGHT_KEY, {nullptr, L"Open"}},
+     {HKEY_CURRENT_USER, TODAY_LEFT_KEY, {nullptr, L"Open"}}},
+    {{HKEY_LOCAL_MACHINE, MANILA_KEY, {L"HomeRSKText", L"HomeRSKPath"}},
+     {HKEY_LOCAL_MACHINE, MANILA_KEY, {L"HomeLSKText", L"HomeLSKPath"}}},
 };
 
 static bool Ticked(HWND page, int id)
@@ -70,8 +69,8 @@ static void OnInitDialog(HWND page)
     SetDlgItemTextW(page, IDC_KEY_LABEL, L"Today");
     SetDlgItemTextW(page, IDC_KEY_PATH, QuotedExePath);
     EnsureSubkey(HKEY_CURRENT_USER, TODAY_KEY, L"Keys");
-    EnsureSubkey(HKEY_CURRENT_USER, TODAY_KEYS, L"112");
-    EnsureSubkey(HKEY_CURRENT_USER, TODAY_KEYS, L"113");
+    EnsureSubkey(HKEY_CURRENT_USER, TODAY_SOFT_KEYS, L"112");
+    EnsureSubkey(HKEY_CURRENT_USER, TODAY_SOFT_KEYS, L"113");
 }
 
 static void ReportEdited(HWND page)
@@ -116,15 +115,7 @@ static void RemoveKey(HWND page)
 static void ChooseProgram(HWND page)
 {
     WCHAR file[MAX_PATH] = L"";
-    OPENFILENAMEEX chooser = {};
-    chooser.lStructSize = sizeof chooser;
-    chooser.hwndOwner = page;
-    chooser.lpstrFile = file;
-    chooser.nMaxFile = ARRAYSIZE(file);
-    chooser.lpstrTitle = L"Select a Program";
-    chooser.Flags = OFN_SHOW_ALL;
-    chooser.ExFlags = OFN_EXFLAG_DETAILSVIEW;
-    if (GetOpenFileNameEx(&chooser)) SetDlgItemTextW(page, IDC_KEY_PATH, file);
+    if (ChooseFile(page, L"Select a Program", file, ARRAYSIZE(file))) SetDlgItemTextW(page, IDC_KEY_PATH, file);
 }
 
 // At most one target box is ticked; both may be unticked.

@@ -1,6 +1,7 @@
 // The icon table: HM_NOTIFYICON's checks, add, modify and delete, the WM_COPYDATA form other
 // processes use, and the strip's creation and removal. Owns IconTable and IconCount.
 #include "tray/tray.h"
+#include "base/bench.h"
 #include "items/navigation.h"
 #include "items/notifyicon.h"
 #include "look/scale.h"
@@ -181,8 +182,7 @@ LRESULT HandleNotifyIconData(const COPYDATASTRUCT *data)
 // ItemHost takes what the strip leaves of MainWindow's client area.
 static void FitItemHost(int width, int height)
 {
-    ViewHeight = height;
-    MoveWindow(ItemHost, 0, 0, width, ViewHeight, FALSE);
+    MoveWindow(ItemHost, 0, 0, width, height, FALSE);
 }
 
 static void ShowIconStrip()
@@ -226,6 +226,7 @@ void RefitIconStrip()
 void UpdateIconStrip()
 {
     PendingSince = 0;
+    BenchNote(BENCH_STRIP_UPDATE, "");
     if (IconCount) {
         if (!IconStripShown) ShowIconStrip();
         // The layout above runs the items' code, which may have changed the table or the strip.

@@ -3,6 +3,7 @@
 #include <dlgs.h>
 
 static std::wstring Title, Path;
+static std::vector<std::wstring> Entries;   // the chooser's list (control 102) when answered
 static DWORD Armed;   // tick count when armed; the answer gives up five seconds later
 static UINT_PTR Timer;
 static bool Answered;
@@ -12,6 +13,9 @@ static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND chooser = FindWindowW(L"#32770", Title.c_str());
     if (chooser && GetWindowThreadProcessId(chooser, nullptr) == GetCurrentThreadId() && IsWindowVisible(chooser)) {
+        Entries.assign(SendDlgItemMessageW(chooser, 102, LB_GETCOUNT, 0, 0), std::wstring(MAX_PATH, L'\0'));
+        for (size_t i = 0; i < Entries.size(); i++)
+            Entries[i].resize(SendDlgItemMessageW(chooser, 102, LB_GETTEXT, i, (LPARAM)&Entries[i][0]));
         // The file-name box: edt1, or the combo box cmb13 of Explorer-style choosers.
         if (!Path.empty()) SetDlgItemTextW(chooser, GetDlgItem(chooser, edt1) ? edt1 : cmb13, Path.c_str());
         PostMessageW(chooser, WM_COMMAND, Path.empty() ? IDCANCEL : IDOK, 0);
@@ -34,3 +38,4 @@ void AnswerFileChooserSoon(const std::wstring &title, const std::wstring &path)
 }
 
 bool FileChooserAnswered() { return Answered; }
+std::vector<std::wstring> FileChooserEntries() { return Entries; }

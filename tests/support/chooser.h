@@ -1,6 +1,7 @@
 // Answers a file chooser that a modal call on this thread is about to open, as a user would.
 #pragma once
 #include <string>
+#include <vector>
 
 // Arms a thread timer that the chooser's own message loop runs: it finds the visible chooser
 // titled title on this thread, types path into its file-name box and presses OK, or presses
@@ -9,3 +10,5 @@
 void AnswerFileChooserSoon(const std::wstring &title, const std::wstring &path);
 // Whether the last armed answer found its chooser and answered it.
 bool FileChooserAnswered();
+// The entries of the chooser's list when the last answer was given.
+std::vector<std::wstring> FileChooserEntries();

@@ -10,7 +10,6 @@ namespace {
 
 const COLORREF RED = RGB(255, 0, 0), GREEN = RGB(0, 255, 0), BLUE = RGB(0, 0, 255), YELLOW = RGB(255, 255, 0);
 const std::wstring WINDOWS_DIR = L"C:\\windows\\", DIR = L"C:\\nimbra-tests\\bg\\", ASIDE = L"C:\\nimbra-tests\\aside\\";
-const LPCWSTR TODAY_KEY = L"Software\\Microsoft\\Today";
 using Points = std::vector<std::tuple<int, int, COLORREF>>;
 
 // A w x h picture in quadrants (red, green on top; blue, yellow below), or of one colour.

@@ -3,7 +3,7 @@
 #include "support/chooser.h"
 #include "support/nimbra_process.h"
 
-std::wstring FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, internal
+const WCHAR *FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, internal
 
 namespace {
 
@@ -48,8 +48,10 @@ TEST(Platform, FullScreenDialogLosesItsCaptionAndFillsTheScreenBetweenItsBars)
 // Under multithreaded COM on this thread, as the program runs (main() sets it up so).
 TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas)
 {
-    const std::wstring title = L"Select your Background-Image", folder = ExeFolder(), picked = folder + L"Sky.png";
-    ASSERT_TRUE(WriteFileBytes(picked, "png", 3));
+    const std::wstring title = L"Select your Background-Image", folder = ExeFolder() + L"choose\\", picked = folder + L"Sky.png";
+    // Listed: the parent, the folders and then the files of the filter, each by name whatever the case.
+    for (const wchar_t *sub : {L"", L"b", L"A"}) CreateDirectoryW((folder + sub).c_str(), nullptr);
+    for (const wchar_t *name : {L"Sky.png", L"cloud.JPG", L"note.txt"}) ASSERT_TRUE(WriteFileBytes(folder + name, "x", 1));
     WCHAR file[MAX_PATH], directory[MAX_PATH] = L"";
     OPENFILENAMEEX ofn = {};
     ofn.lpstrFile = file, ofn.lpstrTitle = title.c_str(), ofn.lpstrFilter = L"Pictures\0*.png;*.jpg\0", ofn.lpstrInitialDir = folder.c_str();
@@ -67,11 +69,12 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
         EXPECT_STREQ(file, L"\\Windows\\old.png");
     }
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
-    ofn.lStructSize = sizeof ofn, ofn.nMaxFile = MAX_PATH;
+    ofn.lStructSize = sizeof ofn, ofn.nMaxFile = MAX_PATH, file[0] = 0;   // starts in the initial folder
     AnswerFileChooserSoon(title, picked);
     EXPECT_TRUE(GetOpenFileNameEx(&ofn) && FileChooserAnswered());
     EXPECT_EQ(std::wstring(file), picked);
     EXPECT_TRUE(!wcscmp(file + ofn.nFileOffset, L"Sky.png") && !wcscmp(file + ofn.nFileExtension, L"png"));
+    EXPECT_EQ(FileChooserEntries(), (std::vector<std::wstring>{L"..\\", L"A\\", L"b\\", L"cloud.JPG", L"Sky.png"}));
     GetCurrentDirectoryW(MAX_PATH, directory);
     EXPECT_EQ(std::wstring(directory), ThisProgram().substr(0, 3)) << "the root of rooted paths moved";
     DeleteFileW(picked.c_str());
@@ -82,7 +85,9 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
     DeleteFileW((folder + L"[tool]").c_str());
     // A filter pair without patterns ends the filter: every file is listed.
     for (auto [filter, want] : {std::pair{L"A\0*.a\0B\0*.b\0", L"*.b"}, {L"Pictures\0\0X\0*.txt\0", L"*"}})
-        EXPECT_EQ((ofn.lpstrFilter = filter, ofn.nFilterIndex = 2, FilterPattern(&ofn)), want);
+        EXPECT_EQ((ofn.lpstrFilter = filter, ofn.nFilterIndex = 2, std::wstring(FilterPattern(&ofn))), want);
+    for (const wchar_t *name : {L"Sky.png", L"cloud.JPG", L"note.txt"}) DeleteFileW((folder + name).c_str());
+    for (const wchar_t *sub : {L"b", L"A", L""}) RemoveDirectoryW((folder + sub).c_str());
 }
 
 // (At 96 dpi in portrait MainWindow's own tests check its place.)

@@ -179,7 +179,7 @@ TEST_F(SettingsDialog, MainWindowAppliesOnlyToALiveScreenAndRefitsTheStrip)
     }, DialogEnd::Close);
 
     NIMBRANOTIFYICONDATA record = {sizeof record, NIMBRA_HANDLE32(MainWindow), 1, 0, WM_APP, NIMBRA_HANDLE32(LoadIconW(nullptr, IDI_APPLICATION)), {}};
-    ASSERT_EQ(SendMessageW(MainWindow, HM_NOTIFYICON, NIMBRA_NIM_ADD, (LPARAM)&record), 1);
+    ASSERT_EQ(SendMessageW(MainWindow, HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_ADD, (LPARAM)&record), 1);
     ASSERT_TRUE(PumpUntil([] { return IconStrip != nullptr; }, 3000));
     const int small = TrayHeight;
     const std::wstring blocker = path + L".new";   // a folder where the new file would go

@@ -1,4 +1,4 @@
-// The notification icon strip in-process: HM_NOTIFYICON's results and codes, also in the
+// The notification icon strip in-process: HM_NOTIFYICON_MESSAGE's results and codes, also in the
 // WM_COPYDATA form other processes send, the table, the strip's coming and going, its geometry
 // per screen profile, taps, and an item's own icon.
 #include "support/dialog.h"
@@ -38,7 +38,7 @@ public:
     std::pair<LRESULT, DWORD> Send(WPARAM operation, const void *record)
     {
         SetLastError(12345);
-        LRESULT result = SendMessageW(MainWindow, HM_NOTIFYICON, operation, (LPARAM)record);
+        LRESULT result = SendMessageW(MainWindow, HM_NOTIFYICON_MESSAGE, operation, (LPARAM)record);
         return {result, GetLastError()};
     }
     LRESULT Op(WPARAM operation, NIMBRANOTIFYICONDATA r) { return Send(operation, &r).first; }
@@ -55,7 +55,7 @@ public:
     }
     // Sends the payload as another process does; answers (result, last-error code) from the
     // reply's halves.
-    static std::pair<DWORD, DWORD> SendCopy(const std::vector<BYTE> &bytes, ULONG_PTR dwData = HM_NOTIFYICON)
+    static std::pair<DWORD, DWORD> SendCopy(const std::vector<BYTE> &bytes, ULONG_PTR dwData = HM_NOTIFYICON_MESSAGE)
     {
         COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
         ULONG64 reply = (ULONG64)SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&data);
@@ -191,7 +191,7 @@ TEST_F(Tray, CopiedIconsAppearAndChangeBadPayloadsAnswerTheirCodesAndAnItemsIcon
     EXPECT_EQ(SendCopy(huge), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
     EXPECT_EQ(SendCopy(Payload(3, r)), std::make_pair(2ul, 0ul));
     EXPECT_EQ(SendCopy(std::vector<BYTE>(4, 0xFF)), std::make_pair(2ul, 0ul)) << "operation 0xFFFFFFFF, no record";
-    EXPECT_EQ(SendCopy(whole, HM_NOTIFYICON + 1), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
+    EXPECT_EQ(SendCopy(whole, HM_NOTIFYICON_MESSAGE + 1), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
     EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER)) << "no pixels and no icon";
     r.cbSize = 88;
     EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
