@@ -343,17 +343,19 @@ static void ReportDestroyFailure(DWORD error)
 // error in *error.
 static bool UnloadItem(HostedItem &item, DWORD *error)
 {
-    HWND window = item.hwndCustom, usable = ItemWindow(window);
+    HWND window = item.hwndCustom;
     HINSTANCE library = item.hinstDLL;
     item.hwndCustom = nullptr;
     item.hinstDLL = nullptr;
     item.Placed = nullptr;
     item.UnloadAsked = false;
     bool destroyed = true;
-    if (usable) {
-        SendMessageW(usable, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
+    if (ItemWindow(window)) SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
+    // A window that is not the host's stays; a handle that is no window (any more) fails as
+    // the destruction of a window the item destroyed itself does.
+    if (window && (ItemWindow(window) || !IsWindow(window))) {
         SetLastError(0);
-        destroyed = DestroyWindow(usable);
+        destroyed = DestroyWindow(window);
         if (!destroyed) *error = GetLastError();
     }
     RetireLibrary(library, window);
