@@ -135,6 +135,9 @@ static bool CarriesPointer(const MSG &msg)
     switch (msg.message) {
     case WM_NOTIFY:
     case WM_INITDIALOG:
+    case WM_NCDESTROY:
+    case EM_SETWORDBREAKPROC:
+    case EM_SETHANDLE:
         return true;
     case WM_TIMER:
         return msg.lParam && !IsPluginAddress(msg.lParam);

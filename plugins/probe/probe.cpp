@@ -10,8 +10,6 @@
 enum { AT_INIT = 1, AT_QUERY, AT_DESTROY, AT_RECEIVED, AT_LOST, AT_NAVIGATE, AT_PAINT, AT_TIMER, AT_TAP, AT_MOVE };
 // Bits of ProbeSelect.
 enum { SELECT_TAKE = 1, SELECT_CONSUME = 2, SELECT_ANNOUNCE = 4, SELECT_RECLAIM = 8 };
-// ProbeWindow: what InitializeCustomItem answers instead of its own window.
-enum { WINDOW_WORKER = 1, WINDOW_PARENT, WINDOW_HOST, WINDOW_CLOSED, WINDOW_IN_RECORD };
 
 // One probe item, freed with its window.
 struct ProbeItem {
@@ -113,42 +111,6 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// A child of the host made by a thread that then waits for PROBE_RELEASE_EVENT without handling
-// messages, and destroys it afterwards. (No parent notice: that would be sent to the host.)
-struct Worker {
-    HWND parent, window;
-    HANDLE made;
-};
-
-static DWORD WINAPI WorkerWindow(LPVOID param)
-{
-    auto *worker = static_cast<Worker *>(param);
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, PROBE_RELEASE_EVENT);
-    HWND window = worker->window = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"STATIC", L"worker", WS_CHILD, 0, 0, 9, 9,
-                                                   worker->parent, nullptr, ProbeModule, nullptr);
-    SetEvent(worker->made);
-    WaitForSingleObject(release, INFINITE);
-    CloseHandle(release);
-    DestroyWindow(window);
-    return 0;
-}
-
-// What ProbeWindow asks to answer instead of the item's window.
-static HWND OtherWindow(DWORD kind, HWND parent)
-{
-    if (kind == WINDOW_PARENT) return parent;
-    if (kind == WINDOW_HOST) return GetParent(parent);
-    Worker worker = {parent, nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    if (kind == WINDOW_CLOSED) {
-        DestroyWindow(worker.window = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, parent, nullptr, ProbeModule, nullptr));
-    } else {
-        CloseHandle(CreateThread(nullptr, 0, WorkerWindow, &worker, 0, nullptr));
-        WaitForSingleObject(worker.made, 5000);
-    }
-    CloseHandle(worker.made);
-    return worker.window;
-}
-
 // The window is made hidden, at (0, 0), without width and cyp high: the host shows and places it.
 extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
 {
@@ -157,7 +119,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     const wchar_t *key = name.c_str();
     if (ReadItemDword(key, PROBE_FAIL_CREATE, 0)) return nullptr;
     DWORD other = ReadItemDword(key, PROBE_WINDOW, 0);
-    if (other && other != WINDOW_IN_RECORD) return OtherWindow(other, hwndParent);
+    if (other > 1) return (HWND)(ULONG_PTR)other;
     int height = (int)ReadItemDword(key, PROBE_HEIGHT, ItemScaleY(20));
     auto *item = new ProbeItem{name, ptli, height, height, ReadItemDword(key, PROBE_HOST_CALL, 0), ReadItemDword(key, PROBE_HOST_CALL_AT, 0),
                                ReadItemDword(key, PROBE_HOST_CALL_ARG, 0), ReadItemDword(key, PROBE_SELECT, 0)};
@@ -166,7 +128,7 @@ extern "C" HWND InitializeCustomItem(TODAYLISTITEM *ptli, HWND hwndParent)
     Log(name, L"init cyp=" + std::to_wstring(height));
     HWND window = CreateWindowExW(0, PROBE_CLASS, key, WS_CHILD, 0, 0, 0, height, hwndParent, nullptr, ProbeModule, item);
     if (window && item->HostCallAt == AT_TIMER) SetTimer(window, 1, 50, nullptr);
-    if (other == WINDOW_IN_RECORD) ptli->hwndCustom = window;   // as items written for the device do
+    if (other == 1) ptli->hwndCustom = window;   // as items written for the device do
     return window;
 }
 

@@ -12,8 +12,6 @@
 #define PROBE_DLL_PATH L"C:\\Program Files\\Nimbra\\plugins\\NimbraProbe.dll"
 #define PROBE2_DLL_PATH L"C:\\Program Files\\Nimbra\\plugins\\NimbraProbe2.dll"   /* the same item, another DLL */
 #define PROBE_LOG_PATH L"C:\\nimbra-tests\\probe.log"
-/* The event a worker thread's window (ProbeWindow 1) waits for before it goes. */
-#define PROBE_RELEASE_EVENT L"NimbraProbeRelease"
 
 /* Sent to an item window: the next QUERYREFRESHCACHE sets cyp to wParam. */
 #define PROBE_SET_HEIGHT (WM_APP + 1)
@@ -30,9 +28,8 @@
 #define PROBE_SELECT        L"ProbeSelect"       /* bits: 1 take the selection, 2 consume the arrow keys,
                                                     4 announce the selection (TOOKSELECTION) when offered it,
                                                     8 announce it again when told it lost it */
-#define PROBE_WINDOW        L"ProbeWindow"       /* InitializeCustomItem answers: 1 a window of a blocked worker
-                                                    thread, 2 its parent, 3 the parent's parent, 4 a destroyed
-                                                    window, 5 its own window, also stored in the record */
+#define PROBE_WINDOW        L"ProbeWindow"       /* 1: InitializeCustomItem also stores its window in the record;
+                                                    above 1: it answers this window handle instead */
 
 /* ProbeHostCallArg bits: lParam is the item's name; WM_COPYDATA with the message as dwData and the
    name as data; a message box titled "ProbeBox" instead of a message; every time, not once. */

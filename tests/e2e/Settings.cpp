@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "plugins/probe/probe.h"
 #include <random>
+#include <set>
 #include <shlobj.h>
 
 namespace {
@@ -191,8 +192,9 @@ TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreenWhic
 }
 
 // Every message below 0x8000 with pointer-like parameters (a fixed seed), posted from this program
-// to every window of Nimbra while the settings dialog and the file chooser are open. Skipped are
-// only the messages that act as a person would (closing, quitting, commands, a button's click).
+// to one window of every class in each of Nimbra's top-level windows, the settings dialog and the
+// file chooser open. Skipped are only the messages that act as a person would (closing, quitting,
+// commands, a button's click).
 TEST_F(Settings, MessagesPostedWithJunkPointersLeaveNimbraUpAndItsSettingsAsTheyWere)
 {
     Start(L"1::NimbraProbe::");
@@ -205,6 +207,12 @@ TEST_F(Settings, MessagesPostedWithJunkPointersLeaveNimbraUpAndItsSettingsAsThey
     auto add = [](HWND w, LPARAM list) { return ((std::vector<HWND> *)list)->push_back(w), TRUE; };
     EnumThreadWindows(GetWindowThreadProcessId(window, nullptr), add, (LPARAM)&windows);
     for (size_t i = 0, tops = windows.size(); i < tops; i++) EnumChildWindows(windows[i], add, (LPARAM)&windows);
+    std::set<std::wstring> seen;
+    windows.erase(std::remove_if(windows.begin(), windows.end(), [&](HWND w) {
+        WCHAR name[64] = L"";
+        GetClassNameW(w, name, 64);
+        return !seen.insert(name + std::to_wstring((ULONG_PTR)GetAncestor(w, GA_ROOT))).second;
+    }), windows.end());
     const unsigned seed = 14;
     printf("seed %u, %zu windows\n", seed, windows.size());
     std::mt19937_64 random(seed);

@@ -38,13 +38,8 @@ const std::pair<DWORD, DWORD> Actions[] = {{HM_UNLOADITEMS, PROBE_ARG_NAME}, {HM
 bool DllsMatchRecords()
 {
     FreeRetiredLibraries();
-    for (const wchar_t *path : {PROBE_DLL_PATH, PROBE2_DLL_PATH}) {
-        HMODULE loaded = GetModuleHandleW(path);
-        bool held = false;
-        for (UINT i = 0; i < ItemCount; i++) held = held || (loaded && Items[i].hinstDLL == loaded);
-        if (held != (loaded != nullptr)) return false;
-    }
-    return true;
+    auto matches = [](HMODULE dll) { return std::any_of(Items, Items + ItemCount, [&](auto &i) { return dll && i.hinstDLL == dll; }) == (dll != nullptr); };
+    return matches(GetModuleHandleW(PROBE_DLL_PATH)) && matches(GetModuleHandleW(PROBE2_DLL_PATH));
 }
 
 }  // namespace
@@ -65,15 +60,16 @@ TEST_P(Robustness_Child, EveryEntryPointSurvivesTheAction)
     OpenRealScreen();
     const auto [call, arg] = Actions[GetParam()];
     NimbraProcess boxes(ThisProgram());
-    if (arg & PROBE_ARG_BOX) EXPECT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
+    if (arg & PROBE_ARG_BOX) {
+        ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
+    }
     for (const auto &[at, trigger] : Entries) {
         AddItem(L"Y", {}, PROBE2_DLL_PATH);
         AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}});
         DeleteFileW(PROBE_LOG_PATH);
         auto run = [&] { LoadList(L"2::Y::X::"), trigger(); };
         auto dropY = [](HWND) {
-            LVFINDINFOW y = {};
-            y.flags = LVFI_STRING, y.psz = L"Y";
+            LVFINDINFOW y = {LVFI_STRING, L"Y", 0, {}, 0};
             HWND list = GetDlgItem(PluginsPage, IDC_PLUGIN_LIST);
             ListView_SetCheckState(list, ListView_FindItem(list, -1, &y), FALSE);
         };
@@ -112,34 +108,42 @@ TEST(Robustness, EveryEntryPointSurvivesEveryAction)
 
 TEST_F(Robustness_Items, WindowsNotTheItemsOwnAreNeverUsedNorDestroyedAndTheirDllStaysWhileTheyExist)
 {
-    std::atomic<bool> done = false;
     std::atomic<int> late = 0;
-    std::thread watchdog([&] {
-        for (DWORD_PTR answer; !done; Sleep(20)) late += !SendMessageTimeoutW(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer);
+    std::atomic<HWND> worker = nullptr;   // a child of ItemHost whose thread handles no messages
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread blocked([&] {
+        HWND w = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, ItemHost, nullptr, nullptr, nullptr);
+        worker = w, WaitForSingleObject(release, INFINITE), DestroyWindow(w);
     });
-    // The record's own window, a destroyed one, a blocked worker thread's, ItemHost, MainWindow.
-    for (DWORD kind : {5, 4, 1, 2, 3}) {
-        AddItem(L"W", {{PROBE_WINDOW, kind}});
+    std::thread watchdog([&] {   // until the end sets worker to -1
+        for (DWORD_PTR answer; worker != HWND(-1); Sleep(20)) late += !SendMessageTimeoutW(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer);
+    });
+    HWND closed = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, ItemHost, nullptr, nullptr, nullptr);
+    DestroyWindow(closed);
+    while (!worker) Sleep(5);
+    // The item's own window also stored in the record, a destroyed one, the worker's, ItemHost, MainWindow.
+    for (HWND other : {HWND(1), closed, worker.load(), ItemHost, MainWindow}) {
+        AddItem(L"W", {{PROBE_WINDOW, (DWORD)(ULONG_PTR)other}});
         LoadList(L"1::W::");
         HWND window = Items[0].hwndCustom;
+        const bool own = other == HWND(1), exists = !own && other != closed;
         PumpFor(100);
         SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
-        EXPECT_EQ(ContentHeight, kind == 5 ? 21 : 0) << kind;
-        EXPECT_EQ(IsWindowVisible(window), kind != 1 && kind != 4) << kind;   // the worker's is never shown
+        EXPECT_EQ(ContentHeight, own ? 21 : 0) << other;
+        EXPECT_EQ(IsWindowVisible(window), own || other == ItemHost || other == MainWindow) << other;
         // Only a handle that is no window fails its destruction, and is reported.
-        EXPECT_EQ(BoxesShownBy(UnloadAllItems).size(), kind == 4 ? 1u : 0u) << kind;
+        EXPECT_EQ(BoxesShownBy(UnloadAllItems).size(), other == closed ? 1u : 0u) << other;
         FreeRetiredLibraries();
-        EXPECT_EQ(IsWindow(window), kind == 1 || kind == 2 || kind == 3) << kind;
-        EXPECT_EQ(GetModuleHandleW(PROBE_DLL_PATH) != nullptr, kind != 5 && kind != 4) << kind;
-        if (kind != 1) continue;
-        HANDLE release = OpenEventW(EVENT_MODIFY_STATE, FALSE, PROBE_RELEASE_EVENT);
-        SetEvent(release), CloseHandle(release);
+        EXPECT_EQ(IsWindow(window), exists) << other;
+        EXPECT_EQ(GetModuleHandleW(PROBE_DLL_PATH) != nullptr, exists) << other;
+        if (other != worker) continue;
+        SetEvent(release);
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 2000));
         FreeRetiredLibraries();
         EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH)) << "freed once the worker's window is gone";
     }
-    done = true;
-    watchdog.join();
+    worker = HWND(-1);
+    watchdog.join(), blocked.join();
     EXPECT_EQ(late, 0) << "MainWindow kept answering";
     // Two items that take the selection back when they lose it: P loses to Q, Q to P, and Q's
     // taking it back inside that starts no third change.
