@@ -21,8 +21,11 @@ HWND MainWindow;
 SHACTIVATEINFO ShellActivateInfo;
 int ScreenHeightSeen;
 
-// True while the modal settings dialog runs; a second request then only brings it forward.
+// The settings dialog and the apply sequence after it are one unit: true from the dialog's
+// start to the apply's end. A request meanwhile brings the dialog forward while it is open,
+// and during the apply (its error box runs a message loop) is carried out once afterwards.
 static bool SettingsDialogOpen;
+static bool SettingsApplying, SettingsAskedDuringApply;
 
 static LRESULT OnCreate(HWND hwnd)
 {
@@ -199,20 +202,11 @@ static void ApplyMenuBarSetting()
 static void RunSettingsDialog()
 {
     LPCDLGTEMPLATEW loaded = LoadDialogTemplate(IDD_SETTINGS);
-    if (!loaded) return;
-    SettingsDialogOpen = true;
-    DialogBoxIndirectParamW(AppInstance, loaded, MainWindow, SettingsDialogProc, 0);
-    SettingsDialogOpen = false;
+    if (loaded) DialogBoxIndirectParamW(AppInstance, loaded, MainWindow, SettingsDialogProc, 0);
 }
 
-void ShowSettingsAndApply()
+static void ApplySettings(int trayHeight)
 {
-    int trayHeight = TrayHeight;
-    RunSettingsDialog();
-    // A close request that arrived during the dialog (a second start with "quit") may have
-    // destroyed the window: then there is nothing left to apply the settings to.
-    if (!IsWindow(MainWindow)) return;
-
     SetWindowTextW(MainWindow, AppSettings.Title);
     bool backgroundChanged = BackgroundDirty;
     LoadBackground();
@@ -225,8 +219,26 @@ void ShowSettingsAndApply()
     if (backgroundChanged) PostMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, TODAY_REFRESH_CODE, 0);
 }
 
+void ShowSettingsAndApply()
+{
+    SettingsDialogOpen = true;
+    do {
+        SettingsAskedDuringApply = false;
+        int trayHeight = TrayHeight;
+        RunSettingsDialog();
+        // A close request that arrived during the dialog (a second start with "quit") may
+        // have destroyed the window: then there is nothing left to apply the settings to.
+        if (!IsWindow(MainWindow)) break;
+        SettingsApplying = true;
+        ApplySettings(trayHeight);
+        SettingsApplying = false;
+    } while (SettingsAskedDuringApply && IsWindow(MainWindow));
+    SettingsDialogOpen = false;
+}
+
 static LRESULT OnShowSettings()
 {
+    if (SettingsApplying) SettingsAskedDuringApply = true;
     if (SettingsDialogOpen) {
         HWND dialog = GetLastActivePopup(MainWindow);
         if (dialog && dialog != MainWindow) SetForegroundWindow(dialog);
@@ -260,7 +272,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         OnSettingChange(hwnd, wParam, lParam);
         return 0;
     case WM_WINDOWPOSCHANGED:
-        OnWindowPosChanged((const WINDOWPOS *)lParam);
+        if (lParam) OnWindowPosChanged((const WINDOWPOS *)lParam);
         return 0;
     case WM_KEYDOWN:
         HandleNavigationKey(wParam, lParam);

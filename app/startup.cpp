@@ -128,6 +128,44 @@ void ShowFatalMessage(LPCWSTR text)
     MessageBoxW(GetDesktopWindow(), text, L"Nimbra", MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
+// Whether a message carries a pointer. The desktop refuses to post most standard ones of that
+// kind (measured: WM_NOTIFY and WM_INITDIALOG are let through). From WM_USER up, controls,
+// dialogs and the host's own requests take records by address, except the two requests that
+// other programs post; a plug-in's windows take its own messages, of which only the host's
+// Today messages carry its record. A timer message's lParam is a procedure that dispatching
+// calls (measured: also when posted, whatever the address): only a plug-in's code runs so.
+static bool CarriesPointer(const MSG &msg)
+{
+    switch (msg.message) {
+    case WM_NOTIFY:
+    case WM_INITDIALOG:
+    case WM_NCDESTROY:
+    case EM_SETWORDBREAKPROC:
+    case EM_SETHANDLE:
+        return true;
+    case WM_TIMER:
+        return msg.lParam && !IsPluginAddress(msg.lParam);
+    case HM_RELOADITEMS:
+    case HM_SHOWSETTINGS:
+        return false;
+    }
+    if (msg.message < WM_USER || msg.message >= WM_APP) return false;
+    if (msg.hwnd != ItemHost && IsChild(ItemHost, msg.hwnd))
+        return msg.message >= WM_TODAYCUSTOM_CLEARCACHE && msg.message <= WM_TODAYCUSTOM_ACTION;
+    return true;
+}
+
+// Every message that a loop of this thread (the dialogs' and message boxes' included) takes
+// from the queue passes here: posted ones only, as sent messages never are queued. One that
+// carries a pointer becomes WM_NULL, unless neither parameter is set (the settings dialog
+// posts its pages WM_INITDIALOG so), which every procedure handles.
+static LRESULT CALLBACK PostedPointerFilter(int code, WPARAM removal, LPARAM lParam)
+{
+    MSG *msg = (MSG *)lParam;
+    if (code == HC_ACTION && (msg->wParam || msg->lParam) && CarriesPointer(*msg)) msg->message = WM_NULL;
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
 int RunMessageLoop()
 {
     // The thread's own handle is never signalled while it runs: the wait ends only for messages.
@@ -144,6 +182,8 @@ int RunMessageLoop()
             // No TranslateMessage: the items and the screen work with key messages only.
             DispatchMessageW(&msg);
             if (msg.message == WM_PAINT) BenchNote(BENCH_PAINT, "", (UINT_PTR)msg.hwnd);
+            // Between two messages of the outermost loop no plug-in code can be running.
+            FreeRetiredLibraries();
         }
         MsgWaitForMultipleObjectsEx(1, &self, INFINITE, 0x7F, 0);
     }
@@ -172,6 +212,7 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (com != S_OK && com != S_FALSE) return 0;
     BenchNote(BENCH_STEP, "com");
+    SetWindowsHookExW(WH_GETMESSAGE, PostedPointerFilter, nullptr, GetCurrentThreadId());
 
     LoadThemeColors();
     LoadedImagePath[0] = 0;

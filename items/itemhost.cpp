@@ -73,24 +73,25 @@ static void LayoutPass(bool force)
     HostedItem *block = Items;
     for (UINT i = 0; i < ItemCount; i++) {
         HostedItem *item = &block[i];
-        if (!item->hwndCustom) continue;
+        if (!ItemWindow(item->hwndCustom)) continue;
         DWORD before = item->cyp;
         LRESULT changed = SendItemMessage(*item, WM_TODAYCUSTOM_QUERYREFRESHCACHE, (WPARAM)item, 0);
         // The item's code ran; if it made the host drop its records, this pass is over, and
         // an item that unloaded itself takes no space.
         if (Items != block || i >= ItemCount) return;
-        if (!item->hwndCustom) continue;
+        HWND window = ItemWindow(item->hwndCustom);
+        if (!window) continue;
         int height = ItemHeight(before);
         if (changed && item->cyp != before) {
             height = ItemHeight(item->cyp);
             force = true;
         }
-        if (item->hwndCustom != item->Placed || item->Top != y) force = true;
+        if (window != item->Placed || item->Top != y) force = true;
         if (force) {
-            MoveWindow(item->hwndCustom, 0, y - ScrollOffset(), ItemWidth, height, TRUE);
+            MoveWindow(window, 0, y - ScrollOffset(), ItemWidth, height, TRUE);
             BenchNote(BENCH_MOVE, "");
-            InvalidateRect(item->hwndCustom, nullptr, TRUE);
-            item->Placed = item->hwndCustom;
+            InvalidateRect(window, nullptr, TRUE);
+            item->Placed = window;
         }
         item->Top = y;
         y += height + gap;
@@ -110,6 +111,7 @@ void LayoutItems(bool force)
         return;
     }
     LayoutRunning = true;
+    BeginHostWork();
     ItemRefreshQueued = false;
     for (int pass = 0; pass < MAX_LAYOUT_PASSES; pass++) {
         LayoutPending = false;
@@ -119,6 +121,7 @@ void LayoutItems(bool force)
         force = LayoutPendingForce;
     }
     LayoutRunning = false;
+    EndHostWork();
 }
 
 // TODAYM_REQUESTREFRESH. Asked during a pass, it earns one more pass; asked again during that
@@ -199,7 +202,7 @@ static void PlaceVisibleItems()
 {
     const int offset = ScrollOffset();
     for (UINT i = 0; i < ItemCount; i++) {
-        HWND window = Items[i].hwndCustom;
+        HWND window = ItemWindow(Items[i].hwndCustom);
         if (!window) continue;
         int top = Items[i].Top - offset, height = ItemHeight(Items[i].cyp);
         if (top >= ViewHeight || top + height <= 0) continue;
@@ -247,7 +250,7 @@ void ScrollItems(int request, int thumbPos)
     // The scroll copied the items' pixels along, the background they show included, but the
     // background stays: every item draws itself again where it now is.
     for (UINT i = 0; i < ItemCount; i++)
-        if (Items[i].hwndCustom) InvalidateRect(Items[i].hwndCustom, nullptr, TRUE);
+        if (ItemWindow(Items[i].hwndCustom)) InvalidateRect(Items[i].hwndCustom, nullptr, TRUE);
     info.fMask = SIF_POS;
     info.nPos = position;
     SetScrollInfo(ItemHost, SB_VERT, &info, TRUE);
@@ -265,7 +268,7 @@ static void PaintItemHost(HWND hwnd)
     HGDIOBJ previous = SelectObject(dc, SeparatorPen);
     const int offset = ScrollOffset();
     for (UINT i = 1; i < ItemCount; i++) {
-        if (!Items[i].hwndCustom) continue;
+        if (!ItemWindow(Items[i].hwndCustom)) continue;
         int y = Items[i].Top - 1 - offset;
         if (y < r.top || y >= r.bottom) continue;
         POINT line[2] = {{0, y}, {ItemWidth, y}};

@@ -137,7 +137,47 @@ bool IsListedItem(LPCWSTR list, LPCWSTR name)
     return false;
 }
 
+// Requests that arrived while the host was busy (see BeginHostWork), and how deep it is.
+static int HostWorkDepth;
+static bool ListReloadAsked, ItemsReloadAsked, UnloadAsked;
+
+// Requests made while the waiting ones are carried out wait in turn; an item that asks again
+// every time it is loaded gets at most this many rounds, the rest waits for the next end.
+constexpr int MAX_REQUEST_ROUNDS = 4;
+
+void BeginHostWork()
+{
+    HostWorkDepth++;
+}
+
+static void UnloadAskedItems();
+static void ReloadListNow();
+static void ReloadAllNow();
+
+void EndHostWork()
+{
+    for (int round = 0; HostWorkDepth == 1 && round < MAX_REQUEST_ROUNDS && (ListReloadAsked || ItemsReloadAsked || UnloadAsked); round++) {
+        bool list = ListReloadAsked, items = ItemsReloadAsked, unload = UnloadAsked;
+        ListReloadAsked = ItemsReloadAsked = UnloadAsked = false;
+        if (unload) UnloadAskedItems();
+        if (list) ReloadListNow();
+        if (items) ReloadAllNow();
+    }
+    HostWorkDepth--;
+}
+
 void ReloadItems()
+{
+    if (HostWorkDepth) {
+        ListReloadAsked = true;
+        return;
+    }
+    BeginHostWork();
+    ReloadListNow();
+    EndHostWork();
+}
+
+static void ReloadListNow()
 {
     KillTimer(ItemHost, REFRESH_TIMER);
     if (PluginListChanged) {
@@ -173,34 +213,82 @@ void DisableSystemTodayItems()
                         SMTO_NORMAL | SMTO_ABORTIFHUNG, DISABLE_BROADCAST_TIMEOUT, &answer);
 }
 
-// A reference to a plug-in's DLL for the length of a call into its code (null for none).
-static HMODULE HoldLibrary(HINSTANCE library)
+HWND ItemWindow(HWND window)
 {
-    HMODULE held = nullptr;
-    if (library) GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCWSTR)library, &held);
-    return held;
-}
-
-static void ReleaseLibrary(HMODULE held)
-{
-    if (held) FreeLibrary(held);
+    if (!window || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return nullptr;
+    return GetAncestor(window, GA_PARENT) == ItemHost ? window : nullptr;
 }
 
 LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     BenchNote(BENCH_ITEM_MESSAGE, "", msg);
-    HMODULE held = HoldLibrary(item.hinstDLL);
-    LRESULT result = SendMessageW(item.hwndCustom, msg, wParam, lParam);
-    ReleaseLibrary(held);
-    return result;
+    HWND window = ItemWindow(item.hwndCustom);
+    return window ? SendMessageW(window, msg, wParam, lParam) : 0;
 }
 
-// The item's code ran inside InitializeCustomItem and may have made the host unload the item,
-// give the record a window by a load from inside, or drop the whole list. The new window is
-// the record's only while the record is there with its DLL and without a window.
-static bool RecordTakesWindow(const HostedItem *block, UINT index, HINSTANCE library)
+// DLLs that unloads let go of, each with the window that must be gone before it is freed.
+struct RetiredLibrary {
+    HINSTANCE Library;
+    HWND Window;
+};
+static RetiredLibrary *Retired;
+static UINT RetiredCount, RetiredCapacity;
+
+static void RetireLibrary(HINSTANCE library, HWND window)
 {
-    return Items == block && index < ItemCount && block[index].hinstDLL == library && !block[index].hwndCustom;
+    if (!library) return;
+    if (RetiredCount == RetiredCapacity) {
+        UINT capacity = RetiredCapacity ? 2 * RetiredCapacity : 16;
+        auto *grown = (RetiredLibrary *)realloc(Retired, capacity * sizeof *Retired);
+        if (!grown) return;   // the DLL stays loaded: a leak, never an unmapping
+        Retired = grown, RetiredCapacity = capacity;
+    }
+    Retired[RetiredCount++] = {library, window};
+}
+
+// An entry leaves the list before its DLL is freed: the DLL's detach code may unload more.
+void FreeRetiredLibraries()
+{
+    for (UINT i = 0; i < RetiredCount;) {
+        RetiredLibrary entry = Retired[i];
+        if (entry.Window && IsWindow(entry.Window)) {
+            i++;
+            continue;
+        }
+        Retired[i] = Retired[--RetiredCount];
+        FreeLibrary(entry.Library);
+    }
+}
+
+bool IsPluginAddress(LPARAM address)
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            (LPCWSTR)address, &module)) return false;
+    for (UINT i = 0; i < ItemCount; i++)
+        if (Items[i].hinstDLL == module) return true;
+    for (UINT i = 0; i < RetiredCount; i++)
+        if (Retired[i].Library == module) return true;
+    return false;
+}
+
+// The item's code ran inside InitializeCustomItem and may have dropped the whole list. The
+// window is the record's while the record is there with its DLL and without another window
+// (an item may store its window in the record itself before returning it).
+static bool RecordTakesWindow(const HostedItem *block, UINT index, HINSTANCE library, HWND window)
+{
+    return Items == block && index < ItemCount && block[index].hinstDLL == library
+        && (!block[index].hwndCustom || block[index].hwndCustom == window);
+}
+
+// A window no record takes: destroyed when it is the host's to destroy, and its DLL (with a
+// reference of its own) stays until the window is gone.
+static void DropOrphanWindow(HWND window, HINSTANCE library)
+{
+    if (ItemWindow(window)) DestroyWindow(window);
+    HMODULE extra = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCWSTR)library, &extra);
+    RetireLibrary(extra, window);
 }
 
 HWND LoadItem(UINT index)
@@ -238,16 +326,16 @@ HWND LoadItem(UINT index)
 
     HostedItem *block = Items;
     HINSTANCE library = item->hinstDLL;
-    HMODULE held = HoldLibrary(library);
     HWND window = initialize(item, ItemHost);
-    if (window && !RecordTakesWindow(block, index, library)) {
-        DestroyWindow(window);   // no record would ever destroy it, and its DLL may go
+    if (window && !RecordTakesWindow(block, index, library, window)) {
+        DropOrphanWindow(window, library);
     } else if (window) {
         item->hwndCustom = window;
-        ShowWindow(window, SW_SHOW);
-        SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);   // the DLL is held
+        if (ItemWindow(window)) {
+            ShowWindow(window, SW_SHOW);
+            SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)item, 0);
+        }
     }
-    ReleaseLibrary(held);
     BenchNote(BENCH_STEP, "item");
     return Items == block && index < ItemCount ? item->hwndCustom : nullptr;
 }
@@ -264,8 +352,9 @@ static void ReportDestroyFailure(DWORD error)
 // Takes the window and the DLL out of the record before the item is told anything, so that a
 // layout pass or a load started from inside the item's teardown finds the record unloaded;
 // the record is not touched afterwards, as the item's code may have dropped the whole list.
-// Then sends the last clear-cache, destroys the window and frees the DLL. Answers false when
-// the window could not be destroyed, with that error in *error.
+// Then sends the last clear-cache and destroys the window; the DLL is retired, to be freed
+// once the window is gone. Answers false when the window could not be destroyed, with that
+// error in *error.
 static bool UnloadItem(HostedItem &item, DWORD *error)
 {
     HWND window = item.hwndCustom;
@@ -273,16 +362,17 @@ static bool UnloadItem(HostedItem &item, DWORD *error)
     item.hwndCustom = nullptr;
     item.hinstDLL = nullptr;
     item.Placed = nullptr;
+    item.UnloadAsked = false;
     bool destroyed = true;
-    if (window) {
-        HMODULE held = HoldLibrary(library);
-        SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
+    if (ItemWindow(window)) SendMessageW(window, WM_TODAYCUSTOM_CLEARCACHE, (WPARAM)&item, 0);
+    // A window that is not the host's stays; a handle that is no window (any more) fails as
+    // the destruction of a window the item destroyed itself does.
+    if (window && (ItemWindow(window) || !IsWindow(window))) {
         SetLastError(0);
         destroyed = DestroyWindow(window);
         if (!destroyed) *error = GetLastError();
-        ReleaseLibrary(held);
     }
-    if (library) FreeLibrary(library);
+    RetireLibrary(library, window);
     return destroyed;
 }
 
@@ -315,16 +405,42 @@ LRESULT UnloadItemsNamed(LPCWSTR name)
 
     for (UINT i = 0; i < ItemCount; i++) {
         if (name && wcsncmp(Items[i].szName, wanted, MAX_ITEMNAME) != 0) continue;
-        if ((int)i == SelectedItem) SelectedItem = -1;   // as when every item goes
+        Items[i].UnloadAsked = true;
+        UnloadAsked = true;
+    }
+    if (HostWorkDepth) return 1;
+    BeginHostWork();
+    UnloadAskedItems();
+    EndHostWork();
+    return 1;
+}
+
+// The records an unload asked for, in order; a failed destruction is not reported here.
+static void UnloadAskedItems()
+{
+    UnloadAsked = false;
+    for (UINT i = 0; i < ItemCount; i++) {
         DWORD error = 0;
+        if (!Items[i].UnloadAsked) continue;
+        if ((int)i == SelectedItem) SelectedItem = -1;   // as when every item goes
         UnloadItem(Items[i], &error);   // not reported here
     }
-    return 1;
 }
 
 LRESULT ReloadAllItems()
 {
+    if (HostWorkDepth) {
+        ItemsReloadAsked = true;
+        return 0;
+    }
+    BeginHostWork();
+    ReloadAllNow();
+    EndHostWork();
+    return 0;
+}
+
+static void ReloadAllNow()
+{
     for (UINT i = 0; i < ItemCount; i++) LoadItem(i);
     LayoutItems(true);
-    return 0;
 }

@@ -9,6 +9,7 @@ struct HostedItem : TODAYLISTITEM {
     DWORD Selectability;   // registry "Selectability", re-read at every load
     int Top;               // top edge in ItemHost content coordinates (unscrolled); written by LayoutItems
     HWND Placed;           // the window the last layout pass placed; a new window must be placed
+    bool UnloadAsked;      // an unload of this item was asked for while the host was busy
 };
 
 extern HostedItem *Items;        // ItemCount records, or StaticItem when none are allocated
@@ -44,6 +45,21 @@ void DisableSystemTodayItems();
 LRESULT UnloadItemsNamed(LPCWSTR name);
 // HM_RELOADITEMS: loads every record again and lays everything out. Answers 0.
 LRESULT ReloadAllItems();
-// Sends msg to the item's window. The item's DLL stays loaded until the item's code returns,
-// even when the item makes the host unload it meanwhile.
+// Sends msg to the item's window; an item without a usable window answers 0.
 LRESULT SendItemMessage(const HostedItem &item, UINT msg, WPARAM wParam, LPARAM lParam);
+// The window when a plug-in's window can be used as an item's: a window of the host's thread
+// whose parent is ItemHost. Anything else (a worker thread's window, ItemHost or MainWindow
+// themselves, a handle that is no window) is null: it takes no space, gets no message and is
+// never destroyed by the host.
+HWND ItemWindow(HWND window);
+// Frees the DLLs that unloads let go of, except those whose window still exists. Called only
+// by the outermost message loop between two messages, where no plug-in code can be running.
+void FreeRetiredLibraries();
+// Whether an address lies in a plug-in DLL that an item holds or that waits to be freed: the
+// only code here that runs timer procedures.
+bool IsPluginAddress(LPARAM address);
+// Loads, layout passes and selection changes run plug-in code, which may ask the host from
+// inside to unload or reload items. Such requests wait until the outermost of these ends, and
+// are then carried out once each. Every Begin is matched by an End.
+void BeginHostWork();
+void EndHostWork();

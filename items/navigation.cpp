@@ -16,17 +16,35 @@ static bool NamesItem(int index)
     return index >= 0 && (UINT)index < ItemCount;
 }
 
-// Sends msg to item index; an item without a window (or no item at all) answers 0. The item's
-// DLL stays loaded while its code runs, even if it unloads itself.
+// Sends msg to item index; an item without a window (or no item at all) answers 0.
 static LRESULT SendToItem(int index, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!NamesItem(index) || !Items[index].hwndCustom) return 0;
-    return SendItemMessage(Items[index], msg, wParam, lParam);
+    return NamesItem(index) ? SendItemMessage(Items[index], msg, wParam, lParam) : 0;
 }
 
 static void RepaintItem(int index)
 {
-    if (NamesItem(index) && Items[index].hwndCustom) InvalidateRect(Items[index].hwndCustom, nullptr, TRUE);
+    if (NamesItem(index) && ItemWindow(Items[index].hwndCustom)) InvalidateRect(Items[index].hwndCustom, nullptr, TRUE);
+}
+
+// Selection changes in progress. An item may announce the selection from inside the question
+// that offers it, or take it back when told it lost it: a change started inside another one
+// runs, one started inside that does not (two items that take the selection from each other
+// would otherwise recurse without end). Requests to unload or reload wait for the change.
+static int SelectionChanges;
+
+static bool BeginSelectionChange()
+{
+    if (SelectionChanges == 2) return false;
+    SelectionChanges++;
+    BeginHostWork();
+    return true;
+}
+
+static void EndSelectionChange()
+{
+    SelectionChanges--;
+    EndHostWork();
 }
 
 static void RepaintStrip()
@@ -114,19 +132,26 @@ static bool ItemTakesKey(WPARAM key, LPARAM keyData)
     return false;
 }
 
-void HandleNavigationKey(WPARAM key, LPARAM keyData)
+static void MoveSelection(WPARAM key, LPARAM keyData)
 {
-    if (key != VK_RETURN && key != VK_LEFT && key != VK_UP && key != VK_RIGHT && key != VK_DOWN) return;
     if (ItemTakesKey(key, keyData)) return;
     if (key == VK_DOWN) MoveDown(keyData);
     else if (key == VK_UP) MoveUp(keyData);
     else StripKey(key);
 }
 
-void HandleTookSelection(HWND itemWindow)
+void HandleNavigationKey(WPARAM key, LPARAM keyData)
+{
+    if (key != VK_RETURN && key != VK_LEFT && key != VK_UP && key != VK_RIGHT && key != VK_DOWN) return;
+    if (!BeginSelectionChange()) return;
+    MoveSelection(key, keyData);
+    EndSelectionChange();
+}
+
+static void TakeSelection(HWND itemWindow)
 {
     for (UINT i = 0; itemWindow && i < ItemCount; i++) {
-        if (Items[i].hwndCustom != itemWindow) continue;
+        if (ItemWindow(Items[i].hwndCustom) != itemWindow) continue;
         int old = SelectedItem;
         SelectedItem = (int)i;
         if (old != (int)i && NamesItem(old)) {
@@ -143,8 +168,16 @@ void HandleTookSelection(HWND itemWindow)
     }
 }
 
+void HandleTookSelection(HWND itemWindow)
+{
+    if (!BeginSelectionChange()) return;
+    TakeSelection(itemWindow);
+    EndSelectionChange();
+}
+
 void DropSelection()
 {
+    if (!BeginSelectionChange()) return;
     if (SelectedItem >= 0) {
         SendToItem(SelectedItem, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
         SelectedItem = -1;
@@ -153,4 +186,5 @@ void DropSelection()
         SelectedIcon = -1;
         RepaintStrip();
     }
+    EndSelectionChange();
 }

@@ -196,6 +196,7 @@ static INT_PTR CALLBACK ChooserProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
     Chooser *c = (Chooser *)GetWindowLongPtrW(dialog, DWLP_USER);
     switch (msg) {
     case WM_INITDIALOG: {
+        if (!lParam) return FALSE;   // the record comes only with the dialog's creation
         c = (Chooser *)lParam;
         SetWindowLongPtrW(dialog, DWLP_USER, (LONG_PTR)c);
         SetWindowTextW(dialog, c->ofn->lpstrTitle ? c->ofn->lpstrTitle : L"Open");

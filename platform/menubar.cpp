@@ -85,7 +85,7 @@ static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (msg == WM_KEYUP && (wParam == VK_F1 || wParam == VK_F2) && GetActiveWindow() == hwnd)
         PressButton(bar, wParam == VK_F1 ? 0 : 1);
     const NMTOOLBARW *notice = (const NMTOOLBARW *)lParam;
-    if (msg == WM_NOTIFY && notice->hdr.hwndFrom == bar && notice->hdr.code == TBN_DROPDOWN) {
+    if (msg == WM_NOTIFY && notice && notice->hdr.hwndFrom == bar && notice->hdr.code == TBN_DROPDOWN) {
         PressButton(bar, (int)SendMessageW(bar, TB_COMMANDTOINDEX, notice->iItem, 0));
         return TBDDRET_DEFAULT;
     }

@@ -4,6 +4,8 @@
 #include "support/nimbra_process.h"
 #include "support/remote.h"
 #include "res/resource.h"
+#include <random>
+#include <set>
 #include <shlobj.h>
 
 namespace {
@@ -186,6 +188,45 @@ TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreenWhic
     auto lists = [&](const WCHAR *item) { return SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)item) >= 0; };
     EXPECT_TRUE(PumpUntil([&] { return today && GetForegroundWindow() == today && !lists(L"NimbraClock") && lists(L"NimbraOwner"); }, 5000))
         << "Nimbra came to the front, or the Today screen kept its item or lost the other one";
+}
+
+// Every message below 0x8000 with pointer-like parameters (a fixed seed), posted from this program
+// to one window of every class in each of Nimbra's top-level windows, the settings dialog and the
+// file chooser open. Skipped are only the messages that act as a person would (closing, quitting,
+// commands, a button's click).
+TEST_F(Settings, MessagesPostedWithJunkPointersLeaveNimbraUpAndItsSettingsAsTheyWere)
+{
+    Start(L"1::NimbraProbe::");
+    HWND dialog = HoldForDialog();
+    ASSERT_TRUE(dialog);
+    PostMessageW(GetDlgItem(PageWith(dialog, IDC_BROWSE), IDC_BROWSE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([] { return FindWindowW(L"#32770", L"Select your Background-Image"); }, 5000));
+    const std::vector<unsigned char> settings = ReadFileBytes(SettingsFile);
+    std::vector<HWND> windows;
+    auto add = [](HWND w, LPARAM list) { return ((std::vector<HWND> *)list)->push_back(w), TRUE; };
+    EnumThreadWindows(GetWindowThreadProcessId(window, nullptr), add, (LPARAM)&windows);
+    for (size_t i = 0, tops = windows.size(); i < tops; i++) EnumChildWindows(windows[i], add, (LPARAM)&windows);
+    std::set<std::wstring> seen;
+    windows.erase(std::remove_if(windows.begin(), windows.end(), [&](HWND w) {
+        WCHAR name[64] = L"";
+        GetClassNameW(w, name, 64);
+        return !seen.insert(name + std::to_wstring((ULONG_PTR)GetAncestor(w, GA_ROOT))).second;
+    }), windows.end());
+    const unsigned seed = 14;
+    printf("seed %u, %zu windows\n", seed, windows.size());
+    std::mt19937_64 random(seed);
+    auto pointer = [&] { ULONG_PTR r = random(), bases[] = {0x10000, 0x140000000, 0x7FFE0000}; return bases[r % 3] + ((r >> 8) & 0xFFFF8); };
+    const UINT skipped[] = {WM_CLOSE, WM_QUIT, WM_DESTROY, WM_ENDSESSION, WM_COMMAND, WM_SYSCOMMAND, BM_CLICK};
+    for (UINT batch = 0; batch < 0x8000; batch += 0x400) {
+        for (UINT msg = batch; msg < batch + 0x400; msg++)
+            for (HWND w : windows)
+                if (!std::count(std::begin(skipped), std::end(skipped), msg)) PostMessageW(w, msg, pointer(), pointer());
+        DWORD_PTR answer;   // a sent message is answered also from inside a modal loop
+        ASSERT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) && nimbra.Running()) << std::hex << batch;
+    }
+    PumpFor(2000);
+    EXPECT_TRUE(nimbra.Running());
+    EXPECT_EQ(ReadFileBytes(SettingsFile), settings);
 }
 
 }  // namespace

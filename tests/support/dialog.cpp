@@ -65,14 +65,14 @@ LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end)
+bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end, const std::function<void()> &open)
 {
     Action = &act;
     End = end;
     Appeared = false;
     Deadline = GetTickCount() + 5000;
     UINT_PTR timer = SetTimer(nullptr, 0, 20, DriveDialog);
-    SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
+    open ? open() : (void)SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
     KillTimer(nullptr, timer);   // when the dialog did not appear
     return Appeared;
 }

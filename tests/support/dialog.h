@@ -16,11 +16,12 @@ protected:
 
 enum class DialogEnd { Ok, Close, ByAction };
 
-// Sends HM_SHOWSETTINGS to MainWindow. Once the dialog is up, act(dialog) runs inside its loop;
+// Sends HM_SHOWSETTINGS to MainWindow (or runs open, which makes it open the dialog). Once the
+// dialog is up, act(dialog) runs inside its loop;
 // then the dialog is ended as `end` says: Ok presses the navigation bar's OK (WM_COMMAND IDOK),
 // Close sends WM_CLOSE, ByAction leaves it to act. Answers whether the dialog appeared within
 // five seconds (when it did not, nothing ran).
-bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end);
+bool RunSettingsDialog(const std::function<void(HWND dialog)> &act, DialogEnd end, const std::function<void()> &open = nullptr);
 // Presses a push button or clicks a check box of a page as a tap would (BM_CLICK).
 void Click(HWND page, int id);
 // Runs act and answers the message boxes it showed on this thread, each answered with OK as

@@ -67,6 +67,7 @@ protected:
     {
         UnloadAllItems();
         DestroyWindow(MainWindow);
+        FreeRetiredLibraries();
         MainWindow = ItemHost = nullptr;
         for (const std::wstring &key : Keys) DeleteRegTree(HKEY_LOCAL_MACHINE, key);
         DeleteDC(BackgroundDC);

@@ -106,16 +106,6 @@ TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
     EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
     EXPECT_EQ(unload(nullptr, 0), 1);
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
-    // Unloads from inside an item.
-    AddItem(L"A", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 1}});   // in InitializeCustomItem
-    AddItem(L"B", {{PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 2}});   // in its height query
-    LoadList(L"1::A::");
-    EXPECT_EQ(Tops(), (Ints{-1})) << "the window made after the unload goes too";
-    LoadList(L"1::B::");
-    EXPECT_EQ(Tops(), (Ints{-1}));
-    // Each item's code goes on after its request; then the DLL goes.
-    EXPECT_EQ(Log("", {"hostcall"}), (Lines{"hostcall 1334 -> 1", "hostcall 1334 -> 1"}));
-    EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH));
     // Gone's window is gone before the host destroys it; A's teardown opens the settings, and
     // the dialog reloads the list.
     DeleteFileW(PROBE_LOG_PATH);

@@ -139,17 +139,6 @@ TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOffered
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
     EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
     EXPECT_TRUE(GetUpdateRect(IconStrip, nullptr, FALSE)) << "the icon's highlight stayed on the screen";
-    // An item that unloads every item from inside the question: its code returns into its DLL,
-    // and the selection is nowhere.
-    ReleaseIconStrip();
-    AddItem(L"A", {{PROBE_SELECT, 1}, {PROBE_HOST_CALL, HM_UNLOADITEMS}, {PROBE_HOST_CALL_AT, 4}});
-    AddItem(L"B", {{PROBE_SELECT, 1}});
-    LoadList(L"2::A::B::");
-    Press({VK_DOWN});
-    EXPECT_FALSE(Items[0].hwndCustom);
-    Press({VK_DOWN});
-    Press({VK_RETURN});
-    EXPECT_EQ(Log("A", {"hostcall"}), Lines{"hostcall 1334 -> 1"});
 }
 
 } // namespace
