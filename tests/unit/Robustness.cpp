@@ -48,6 +48,7 @@ class Robustness_Items : public HostTest {
 protected:
     void OpenRealScreen()   // HM_SHOWSETTINGS then runs the dialog and its apply
     {
+        CopyText(SettingsPath, (ExeFolder() + L"robustness.ini").c_str());   // OK saves without a box
         DestroyWindow(MainWindow);
         ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOW));
     }
