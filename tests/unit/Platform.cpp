@@ -7,22 +7,6 @@ const WCHAR *FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, 
 
 namespace {
 
-// The device's placement of a top-level window made as the program makes its main window
-// (WS_VISIBLE alone, default place): captionless and borderless, from the navigation bar (bar
-// pixels high) down to the screen's bottom, extended style kept.
-void CheckDeviceWindowPlacement(LONG width, LONG height, LONG bar)
-{
-    WNDCLASSW wc = {0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"NimbraPlatformTest"};
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(WS_EX_CAPTIONOKBTN, wc.lpszClassName, L"Test", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(window);
-    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
-    EXPECT_TRUE((DWORD)GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
-    EXPECT_EQ(WindowPlace(window), (std::array<LONG, 4>{0, bar, width, height}));
-    DestroyWindow(window);
-}
-
 INT_PTR CALLBACK FullScreenDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM)
 {
     SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
@@ -89,11 +73,6 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
     for (const wchar_t *name : {L"Sky.png", L"cloud.JPG", L"note.txt"}) DeleteFileW((folder + name).c_str());
     for (const wchar_t *sub : {L"b", L"A", L""}) RemoveDirectoryW((folder + sub).c_str());
 }
-
-// (At 96 dpi in portrait MainWindow's own tests check its place.)
-TEST(Platform_Hires, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(480, 640, 52); }
-TEST(Platform_Landscape, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(320, 240, 26); }
-TEST(Platform_Dpi131, DeviceWindowIsCaptionlessBelowTheNavigationBar) { CheckDeviceWindowPlacement(240, 320, 35); }
 
 TEST(Platform, RootedPathsNameTheProgramsDriveWhereverItStarts)
 {

@@ -6,7 +6,8 @@
 
 namespace {
 
-const std::wstring PluginFolder = L"C:\\Program Files\\Nimbra\\plugins\\", ItemsKey = L"Software\\Microsoft\\Today\\Items\\";
+const std::wstring PluginFolder = L"C:\\Program Files\\Nimbra\\plugins\\", ItemsKey = L"Software\\Microsoft\\Today\\Items\\",
+                  NotesKey = ItemsKey + L"TestNotes";
 const wchar_t *const OwnerKey = L"ControlPanel\\Owner", *const OwnerBackup = L"Software\\NimbraTests\\Owner";
 const COLORREF HostText = RGB(255, 0, 0), HostHighlight = RGB(0, 160, 0), HostHighlightText = RGB(255, 255, 0),
                HostWatermark = RGB(0, 0, 255);
@@ -24,13 +25,6 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     if (msg == TODAYM_TOOKSELECTION) TookSelection = reinterpret_cast<HWND>(wParam);
     return msg == TODAYM_TOOKSELECTION || msg == WM_ERASEBKGND ? 1 : DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-// Sets a string value (or, for null, deletes it) under root\key.
-void SetString(HKEY root, const std::wstring &key, const wchar_t *value, const wchar_t *data)
-{
-    if (data) RegSetKeyValueW(root, key.c_str(), value, REG_SZ, data, (DWORD)((wcslen(data) + 1) * sizeof(wchar_t)));
-    else RegDeleteKeyValueW(root, key.c_str(), value);
 }
 
 // Pixels of the window's client area within a small distance of the colour.
@@ -70,7 +64,7 @@ protected:
     void TearDown() override
     {
         DestroyWindow(Parent);
-        DeleteRegTree(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes");
+        DeleteRegTree(HKEY_LOCAL_MACHINE, NotesKey);
     }
     // Calls the DLL's ordinal 240 with a fresh record for the named item, as a host does.
     HWND Create(const wchar_t *dll, const wchar_t *name, TODAYLISTITEM **record)
@@ -91,7 +85,7 @@ protected:
 
 TEST_F(Plugins, ItemsPaintInTheHostsColoursAndOwnerAndNotesFollowEditsAndTapsAtTheNextPoll)
 {
-    SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", L"Note1", L"Water the plants");
+    RegistrySetString(HKEY_LOCAL_MACHINE, NotesKey.c_str(), L"Note1", L"Water the plants");
     int top = 0;
     for (auto [dll, name] : {std::pair{L"NimbraClock", L"TestClock"}, {L"NimbraNotes", L"TestNotes"}, {L"NimbraOwner", L"Owner"}}) {
         SCOPED_TRACE(Narrow(name));
@@ -114,25 +108,25 @@ TEST_F(Plugins, ItemsPaintInTheHostsColoursAndOwnerAndNotesFollowEditsAndTapsAtT
     }
     // The owner and the notes follow edits and taps at the next poll.
     MoveRegTree(HKEY_CURRENT_USER, OwnerKey, OwnerBackup);   // the device's owner comes back at the end
-    for (const wchar_t *field : {L"Name", L"Company", L"Telephone", L"E-mail"}) SetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin");
-    for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", note, note);
+    for (const wchar_t *field : {L"Name", L"Company", L"Telephone", L"E-mail"}) RegistrySetString(HKEY_CURRENT_USER, OwnerKey, field, L"Robin");
+    for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) RegistrySetString(HKEY_LOCAL_MACHINE, NotesKey.c_str(), note, note);
     TODAYLISTITEM *owner, *notes, *empty;
     HWND o = Create(L"NimbraOwner", L"Owner", &owner), n = Create(L"NimbraNotes", L"TestNotes", &notes),
          e = Create(L"NimbraNotes", L"TestEmpty", &empty);
     ASSERT_TRUE(o && n && e);
-    auto owners = [](const wchar_t *f, const wchar_t *v, const wchar_t *g) { return [=] { SetString(HKEY_CURRENT_USER, OwnerKey, f, v), SetString(HKEY_CURRENT_USER, OwnerKey, g, nullptr); }; };
+    auto drop = [](const wchar_t *f, const wchar_t *g) { return [=] { RegistryDeleteValue(HKEY_CURRENT_USER, OwnerKey, f), RegistryDeleteValue(HKEY_CURRENT_USER, OwnerKey, g); }; };
     auto send = [](HWND w, UINT m) { return [=] { SendMessageW(w, m, m == WM_LBUTTONDOWN ? MK_LBUTTON : VK_RETURN, 0); }; };
     // Each step, then the poll: its answer (a redraw) and the height in 16-pixel lines below a 4-pixel margin.
     struct Step { const char *name; std::function<void()> act; HWND window; TODAYLISTITEM *record; LRESULT answer; int lines; };
     const Step steps[] = {
         {"owner: four fields", [] {}, o, owner, 0, 4},
-        {"owner: two removed", owners(L"Company", nullptr, L"E-mail"), o, owner, 1, 2},
-        {"owner: an edit at the same height", owners(L"Telephone", L"555 0199", nullptr), o, owner, 1, 2},
-        {"owner: nothing set, one line that says so", owners(L"Name", nullptr, L"Telephone"), o, owner, 1, 1},
+        {"owner: two removed", drop(L"Company", L"E-mail"), o, owner, 1, 2},
+        {"owner: an edit at the same height", [] { RegistrySetString(HKEY_CURRENT_USER, OwnerKey, L"Telephone", L"555 0199"); }, o, owner, 1, 2},
+        {"owner: nothing set, one line that says so", drop(L"Name", L"Telephone"), o, owner, 1, 1},
         {"notes: folded, heading and first note", [] {}, n, notes, 0, 2},
         {"notes: a tap unfolds", send(n, WM_LBUTTONDOWN), n, notes, 1, 4},
         {"notes: Enter folds", send(n, WM_TODAYCUSTOM_ACTION), n, notes, 1, 2},
-        {"notes: read again at each poll", [&] { SetString(HKEY_LOCAL_MACHINE, ItemsKey + L"TestNotes", L"Note4", L"4"), send(n, WM_TODAYCUSTOM_ACTION)(); }, n, notes, 1, 5},
+        {"notes: read again at each poll", [&] { RegistrySetString(HKEY_LOCAL_MACHINE, NotesKey.c_str(), L"Note4", L"4"), send(n, WM_TODAYCUSTOM_ACTION)(); }, n, notes, 1, 5},
         {"notes: none, nothing to unfold", send(e, WM_TODAYCUSTOM_ACTION), e, empty, 0, 1},
     };
     for (const Step &step : steps) {
@@ -144,8 +138,8 @@ TEST_F(Plugins, ItemsPaintInTheHostsColoursAndOwnerAndNotesFollowEditsAndTapsAtT
         EXPECT_EQ(step.record->cyp, Scaled(4 + step.lines * 16));
     }
     EXPECT_EQ(TookSelection, n);
-    DWORD expanded = 9, size = sizeof expanded;
-    RegGetValueW(HKEY_LOCAL_MACHINE, (ItemsKey + L"TestNotes").c_str(), L"Expanded", RRF_RT_REG_DWORD, nullptr, &expanded, &size);
+    DWORD expanded = 9;
+    RegistryGetDWORD(HKEY_LOCAL_MACHINE, NotesKey.c_str(), L"Expanded", &expanded);
     EXPECT_EQ(expanded, 1u) << "kept for the next start";
     MoveRegTree(HKEY_CURRENT_USER, OwnerBackup, OwnerKey);
 }

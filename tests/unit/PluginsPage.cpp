@@ -45,8 +45,7 @@ protected:
     void TearDown() override
     {
         ScreenTest::TearDown();
-        DeleteRegTree(HKEY_LOCAL_MACHINE, ItemsKey);
-        MoveRegTree(HKEY_LOCAL_MACHINE, ItemsBackup, ItemsKey);
+        MoveRegTree(HKEY_LOCAL_MACHINE, ItemsBackup, ItemsKey);   // in place of the tests' own
         DeleteFileW(ShortcutPath), DeleteFileW(SettingsPath);
     }
 

@@ -101,41 +101,9 @@ bool TextFits(HWND control)
 // Every control of every page lies within the screen and its page (which fills the tabs' display
 // area), with its text fitting it, in a dialog font of the device's base units. A page that
 // scrolls has a bar, and shows its top controls at the top of its range and its lowest at the
-// bottom.
-void CheckPagesFit(LONG unitX, LONG unitY, std::array<bool, 4> scrolls)
-{
-    EXPECT_TRUE(RunSettingsDialog([&](HWND) {
-        HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage, AboutPage};
-        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, room, place, units;
-        for (int i = 0; i < 4; i++) {
-            units = {0, 0, 4, 8};
-            MapDialogRect(pages[i], &units);
-            GetClientRect(pages[i], &room);   // a scroll bar takes its width off the client area once
-            EXPECT_EQ(std::make_tuple(units.right, units.bottom, WindowPlace(pages[i])[2] - WindowPlace(pages[i])[0] - room.right),
-                      std::make_tuple(unitX, unitY, scrolls[i] ? GetSystemMetrics(SM_CXVSCROLL) : 0)) << "page " << i;
-            for (int end : {SB_TOP, SB_BOTTOM}) {
-                SendMessageW(pages[i], WM_VSCROLL, end, 0);
-                GetClientRect(pages[i], &room);
-                MapWindowPoints(pages[i], nullptr, (POINT *)&room, 2);
-                IntersectRect(&room, &room, &screen);
-                for (HWND control = GetWindow(pages[i], GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-                    GetWindowRect(control, &place);
-                    SCOPED_TRACE(Narrow(WindowText(control)) + " on page " + std::to_string(i));
-                    EXPECT_TRUE(place.left >= room.left && place.right <= room.right && TextFits(control));
-                    EXPECT_TRUE(end == SB_TOP ? place.top >= room.top : place.bottom <= room.bottom);
-                }
-            }
-        }
-    }, DialogEnd::Close));
-}
-
-TEST_F(SettingsDialog, PagesFitTheScreenInTheDevicesDialogFont) { CheckPagesFit(6, 13, {}); }
-TEST_F(SettingsDialog_Hires, PagesFitTheScreenInTheDevicesDialogFont) { CheckPagesFit(12, 25, {}); }
-TEST_F(SettingsDialog_Landscape, PagesTallerThanTheRoomScroll) { CheckPagesFit(6, 13, {true, false, true, false}); }
-
-// The heading: the title in its colour within the band above the line, the line across, in a
-// font of the screen's density that goes with the dialog.
-void CheckHeading(LONG fontHeight)
+// bottom. The heading: the title in its colour within the band above the line, the line across,
+// in a font of the screen's density that goes with the dialog.
+void CheckPagesAndHeading(LONG unitX, LONG unitY, std::array<bool, 4> scrolls, LONG fontHeight)
 {
     const int width = GetSystemMetrics(SM_CXSCREEN), lineY = ScaleY(23);
     for (const wchar_t *title : {L"Dialog Test", L""}) {
@@ -157,13 +125,36 @@ void CheckHeading(LONG fontHeight)
             ReleaseDC(dialog, dc);
             EXPECT_EQ(linePixels, width);
             EXPECT_EQ(headingPixels > 20, title[0] != 0) << headingPixels;
+            if (!title[0]) return;   // the pages once
+            HWND pages[] = {PluginsPage, SettingsPage, SoftKeysPage, AboutPage};
+            RECT screen = {0, 0, width, GetSystemMetrics(SM_CYSCREEN)}, room, place, units;
+            for (int i = 0; i < 4; i++) {
+                units = {0, 0, 4, 8};
+                MapDialogRect(pages[i], &units);
+                GetClientRect(pages[i], &room);   // a scroll bar takes its width off the client area once
+                EXPECT_EQ(std::make_tuple(units.right, units.bottom, WindowPlace(pages[i])[2] - WindowPlace(pages[i])[0] - room.right),
+                          std::make_tuple(unitX, unitY, scrolls[i] ? GetSystemMetrics(SM_CXVSCROLL) : 0)) << "page " << i;
+                for (int end : {SB_TOP, SB_BOTTOM}) {
+                    SendMessageW(pages[i], WM_VSCROLL, end, 0);
+                    GetClientRect(pages[i], &room);
+                    MapWindowPoints(pages[i], nullptr, (POINT *)&room, 2);
+                    IntersectRect(&room, &room, &screen);
+                    for (HWND control = GetWindow(pages[i], GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+                        GetWindowRect(control, &place);
+                        SCOPED_TRACE(Narrow(WindowText(control)) + " on page " + std::to_string(i));
+                        EXPECT_TRUE(place.left >= room.left && place.right <= room.right && TextFits(control));
+                        EXPECT_TRUE(end == SB_TOP ? place.top >= room.top : place.bottom <= room.bottom);
+                    }
+                }
+            }
         }, DialogEnd::Ok));
         EXPECT_TRUE(GetObjectType(font) == 0 && !TitleFont) << "the font went with the dialog";
     }
 }
 
-TEST_F(SettingsDialog, PaintsTheTitleAboveALine) { CheckHeading(-11); }
-TEST_F(SettingsDialog_Hires, PaintsTheTitleAboveALineInADoubleSizeFont) { CheckHeading(-22); }
+TEST_F(SettingsDialog, PagesFitTheScreenAndTheTitleStandsAboveALine) { CheckPagesAndHeading(6, 13, {}, -11); }
+TEST_F(SettingsDialog_Hires, PagesAndTitleAreInDoubleSizeFonts) { CheckPagesAndHeading(12, 25, {}, -22); }
+TEST_F(SettingsDialog_Landscape, PagesTallerThanTheRoomScroll) { CheckPagesAndHeading(6, 13, {true, false, true, false}, -11); }
 
 // What MainWindow does around the dialog: a second request only brings it forward; Big
 // TrayIcons refits a shown strip once it is saved (only OK saves, through the settings file,
@@ -197,10 +188,7 @@ TEST_F(SettingsDialog, MainWindowAppliesOnlyToALiveScreenAndRefitsTheStrip)
     AppSettings.EnableBackground = 1;
     ASSERT_TRUE(RunSettingsDialog([](HWND) { SendMessageW(PluginsPage, WM_CLOSE, 0, 0), SendMessageW(SettingsPage, WM_CLOSE, 0, 0); }, DialogEnd::Ok));
     EXPECT_EQ(Narrow(AppSettings.Title) + std::to_string(AppSettings.EnableBackground) + std::to_string(AppSettings.DisableCommandBar), "Dialog Test11");
-    RECT client, strip;
-    GetClientRect(MainWindow, &client);
-    GetClientRect(IconStrip, &strip);
-    EXPECT_EQ(std::make_pair(strip.bottom, ViewHeight), std::make_pair((LONG)TrayHeight, (int)client.bottom - TrayHeight));
+    EXPECT_EQ(std::make_pair(WindowPlace(IconStrip), ViewHeight), std::make_pair(std::array<LONG, 4>{0, 320 - TrayHeight, 240, 320}, 294 - TrayHeight));
 
     RunSettingsDialog([](HWND) {
         BackgroundDirty = true;

@@ -211,15 +211,17 @@ TEST_F(Tray, CopiedIconsAppearAndChangeBadPayloadsAnswerTheirCodesAndAnItemsIcon
 }
 
 // Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
-void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop, int bigTray = 0)
+// The screen, made as start-up makes it, is captionless from the navigation bar (bar pixels
+// high) down to the screen's bottom, with the strip along that bottom.
+void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop, int bar, int bigTray = 0)
 {
     AppSettings.BigTray = bigTray;
     ComputeTrayMetrics();
     for (UINT id = 1; id <= MAX_ICONS; id++) t.Add(id, t.Icons[id % 3]);
     ASSERT_TRUE(t.StripShown());
-    RECT strip;
-    GetClientRect(IconStrip, &strip);
-    EXPECT_EQ(std::make_tuple(strip.bottom, IconPitch, LastVisibleIcon), std::make_tuple((LONG)stripHeight, pitch, lastVisible));
+    const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(std::make_tuple(WindowPlace(MainWindow), WindowPlace(IconStrip), IconPitch, LastVisibleIcon),
+              std::make_tuple(std::array<LONG, 4>{0, bar, w, h}, std::array<LONG, 4>{0, h - stripHeight, w, h}, pitch, lastVisible));
     const COLORREF colors[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
     for (int i : {0, 1, lastVisible}) {
         SCOPED_TRACE(i);
@@ -228,15 +230,15 @@ void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int str
         EXPECT_NE(t.StripPixel(x, iconTop - 1), colors[(i + 1) % 3]);
         EXPECT_NE(t.StripPixel(x - 1, iconTop), colors[(i + 1) % 3]);
     }
-    const int past = GetSystemMetrics(SM_CXSCREEN) - (lastVisible + 1) * pitch;   // in the slot past the last icon drawn
+    const int past = w - (lastVisible + 1) * pitch;   // in the slot past the last icon drawn
     EXPECT_TRUE(past < 0 || (SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(past, 10)), SelectedIcon) == -1) << "a tap hit an icon not drawn";
 }
 
-TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3); }
-TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28, 4); }
-TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6); }
-TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3); }
+TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3, 26); }
+TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28, 4, 35); }
+TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6, 52); }
+TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3, 26); }
 
-TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 1); }
+TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 26, 1); }
 
 } // namespace
