@@ -166,15 +166,19 @@ void EndHostWork()
     HostWorkDepth--;
 }
 
+// A request is carried out by the end of the outermost work: at once when the host is idle,
+// after what it is doing otherwise.
+static void Request(bool &asked)
+{
+    asked = true;
+    if (HostWorkDepth) return;
+    BeginHostWork();
+    EndHostWork();
+}
+
 void ReloadItems()
 {
-    if (HostWorkDepth) {
-        ListReloadAsked = true;
-        return;
-    }
-    BeginHostWork();
-    ReloadListNow();
-    EndHostWork();
+    Request(ListReloadAsked);
 }
 
 static void ReloadListNow()
@@ -406,19 +410,14 @@ LRESULT UnloadItemsNamed(LPCWSTR name)
     for (UINT i = 0; i < ItemCount; i++) {
         if (name && wcsncmp(Items[i].szName, wanted, MAX_ITEMNAME) != 0) continue;
         Items[i].UnloadAsked = true;
-        UnloadAsked = true;
     }
-    if (HostWorkDepth) return 1;
-    BeginHostWork();
-    UnloadAskedItems();
-    EndHostWork();
+    Request(UnloadAsked);
     return 1;
 }
 
 // The records an unload asked for, in order; a failed destruction is not reported here.
 static void UnloadAskedItems()
 {
-    UnloadAsked = false;
     for (UINT i = 0; i < ItemCount; i++) {
         DWORD error = 0;
         if (!Items[i].UnloadAsked) continue;
@@ -429,13 +428,7 @@ static void UnloadAskedItems()
 
 LRESULT ReloadAllItems()
 {
-    if (HostWorkDepth) {
-        ItemsReloadAsked = true;
-        return 0;
-    }
-    BeginHostWork();
-    ReloadAllNow();
-    EndHostWork();
+    Request(ItemsReloadAsked);
     return 0;
 }
 
