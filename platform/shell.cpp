@@ -57,7 +57,7 @@ BOOL PlatformShellExecuteEx(SHELLEXECUTEINFOW *info)
     }
     // One block: the path with room for the program's root before a rooted one, then the
     // parameters.
-    size_t restLength = wcslen(rest), all = wcslen(rest) + wcslen(parameters) + 2;
+    size_t restLength = wcslen(rest), all = restLength + wcslen(parameters) + 2;
     WCHAR *file = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (length + MAX_PATH + all) * sizeof(WCHAR));
     if (!file) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
