@@ -276,6 +276,14 @@ BOOL NoItemOptions(HWND dialog, UINT msg, WPARAM wParam)
     return EndItemOptions(dialog, msg, wParam) || msg == WM_INITDIALOG;
 }
 
+// The C++ library linked into the DLL reserves a pool for exceptions thrown when memory runs
+// out as soon as the DLL is loaded, and keeps it until the process ends: without giving it
+// back here, every unload and reload of an item would leave one more pool in the host (4 KB
+// of resident memory and 73 KB of address space each time, measured under Wine).
+namespace __gnu_cxx {
+void __freeres();
+}
+
 BOOL ItemDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved, HINSTANCE *module, const wchar_t *className)
 {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -283,6 +291,7 @@ BOOL ItemDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved, HINSTANCE *m
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         UnregisterClassW(className, instance);
+        __gnu_cxx::__freeres();
     }
     return TRUE;
 }

@@ -92,5 +92,5 @@ BOOL NoItemOptions(HWND dialog, UINT msg, WPARAM wParam);
 
 // DllMain of an item DLL with one window class: keeps the module in *module and, when the
 // DLL is freed (not at process exit, where the class goes with the process), unregisters
-// the class.
+// the class and gives back what the C++ library reserved at load.
 BOOL ItemDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved, HINSTANCE *module, const wchar_t *className);
