@@ -21,9 +21,7 @@ const std::wstring Names[] = {L"NimbraClock", L"NimbraOwner", L"NimbraNotes", L"
 BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 {
     DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) ++*(int *)count, EnumChildWindows(window, CountWindow, count);
-    return TRUE;
+    return GetWindowThreadProcessId(window, &process), process == GetCurrentProcessId() && (++*(int *)count, EnumChildWindows(window, CountWindow, count)), TRUE;
 }
 
 // What the process holds once the strip shows the table (as its timer makes it): its windows,
@@ -35,13 +33,13 @@ struct Census {
     long kb = 0;
     Census()
     {
-        UpdateIconStrip();
-        EnumWindows(CountWindow, (LPARAM)&windows);
+        UpdateIconStrip(), EnumWindows(CountWindow, (LPARAM)&windows);
         struct Entry { UINT64 object; ULONG owner; USHORT unique; BYTE type, flags; UINT64 user; };
-        const Entry *table = *(const Entry **)(*(BYTE **)((BYTE *)NtCurrentTeb() + 0x60) + 0xF8);
+        static const auto peb = reinterpret_cast<BYTE *(WINAPI *)()>(reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb")));
+        const Entry *table = *(const Entry **)(peb() + 0xF8);
         for (int i = 0; table && i < 0x10000; i++) gdi += table[i].type != 0;
-        icons = (int)std::count_if(IconTable, IconTable + IconCount, [](const IconEntry &e) { return e.OwnIcon; });
         PROCESS_MEMORY_COUNTERS memory = {};
+        icons = (int)std::count_if(IconTable, IconTable + IconCount, [](const IconEntry &e) { return e.OwnIcon; });
         kb = K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? (long)(memory.WorkingSetSize >> 10) : 0;
     }
     // The same counts, and memory grown by less than limitKB.
@@ -60,9 +58,8 @@ LRESULT Send(UINT kind, DWORD operation, HWND owner = nullptr, UINT id = 0, DWOR
     data.insert(data.end(), (BYTE *)&record, (BYTE *)(&record + 1));
     for (DWORD v : {side, side}) data.insert(data.end(), (BYTE *)&v, (BYTE *)(side ? &v + 1 : &v));
     data.resize(data.size() + 4 * side * side, shade);
-    const std::wstring &name = Names[operation % 4];
-    COPYDATASTRUCT copy = {kind, (DWORD)data.size(), data.data()};
-    if (kind == HM_UNLOADITEMS) copy = {kind, operation % 2 ? (DWORD)(2 * name.size() + 2) : 0, (void *)name.c_str()};
+    COPYDATASTRUCT copy = {kind, (DWORD)data.size(), data.data()}, name = {kind, operation % 2 ? (DWORD)(2 * Names[operation % 4].size() + 2) : 0, (void *)Names[operation % 4].c_str()};
+    if (kind == HM_UNLOADITEMS) copy = name;
     return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
 }
 
@@ -73,8 +70,7 @@ void Settle() { PumpMessages(), FreeRetiredLibraries(); }
 // the selection moves through them.
 void UnloadReload(int cycle)
 {
-    Send(HM_UNLOADITEMS, cycle), Settle();
-    PostMessageW(MainWindow, HM_RELOADITEMS, 0, 0), Settle();
+    Send(HM_UNLOADITEMS, cycle), Settle(), PostMessageW(MainWindow, HM_RELOADITEMS, 0, 0), Settle();
     for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_UP}) SendMessageW(MainWindow, WM_KEYDOWN, key, 0);
     if (cycle % 100 == 0) DeleteFileW(PROBE_LOG_PATH);
 }
@@ -83,15 +79,14 @@ void UnloadReload(int cycle)
 // is answered), turns the screen every tenth time, and ends with OK or by closing.
 void SettingsCycle(int cycle)
 {
-    size_t notes = BoxesShownBy([cycle] {
+    EXPECT_EQ(BoxesShownBy([cycle] {
         EXPECT_TRUE(RunSettingsDialog([cycle](HWND) {
             Click(PluginsPage, IDC_USE_BACKGROUND), Click(SettingsPage, IDC_BIG_TRAY), Click(SettingsPage, IDC_NO_COMMAND_BAR);
             SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, (L"Key" + std::to_wstring(cycle)).c_str());
             SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, L"\\Windows\\cprog.exe"), Click(SoftKeysPage, IDC_APPLY_KEY);
             if (cycle % 10 == 9) Rotate(cycle % 20 == 9 ? 320 : 240, cycle % 20 == 9 ? 240 : 320);
         }, cycle % 2 ? DialogEnd::Close : DialogEnd::Ok));
-    }).size();
-    EXPECT_EQ(notes, 1u);
+    }).size(), 1u);
     Settle();
 }
 
@@ -99,28 +94,22 @@ class Cycles : public ScreenTest {
 protected:
     const std::wstring folder = ExeFolder() + L"cycles\\";
     DWORD Enabled[4] = {};
-    HWND Owner = nullptr;   // another program's window that owns icons
+    HWND Owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);   // another program's
+    static std::wstring Key(int i) { return TODAY_ITEMS_KEY L"\\" + Names[i]; }
     void SetUp() override
     {
-        CreateDirectoryW(folder.c_str(), nullptr);
-        CopyText(SettingsPath, (folder + SETTINGS_FILE_NAME).c_str());
-        for (int i = 0; i < 4; i++) RegistryGetDWORD(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\" + Names[i]).c_str(), L"Enabled", &Enabled[i]);
-        MoveRegTree(HKEY_CURRENT_USER, TODAY_SOFT_KEYS, KeysAside);
         Settings settings = {L"Cycles", L"4::NimbraClock::NimbraOwner::NimbraNotes::NimbraProbe::", L"", 0, 0, 0};
-        CopyText(settings.Background, (folder + L"picture.png").c_str());
+        CreateDirectoryW(folder.c_str(), nullptr), CopyText(SettingsPath, (folder + SETTINGS_FILE_NAME).c_str()), CopyText(settings.Background, (folder + L"picture.png").c_str());
+        for (int i = 0; i < 4; i++) RegistryGetDWORD(HKEY_LOCAL_MACHINE, Key(i).c_str(), L"Enabled", &Enabled[i]);
+        MoveRegTree(HKEY_CURRENT_USER, TODAY_SOFT_KEYS, KeysAside);
         ASSERT_TRUE(WriteEncodedImage(settings.Background, GUID_ContainerFormatPng, 60, 40, std::vector<unsigned char>(60 * 40 * 3, 0x80), 180));
-        OpenScreen(settings);
-        PluginListChanged = true, ReloadItems();
+        OpenScreen(settings), PluginListChanged = true, ReloadItems();
         ASSERT_EQ(ItemCount, 4u);
-        Owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override
     {
-        DestroyWindow(Owner);
-        ScreenTest::TearDown();
-        MoveRegTree(HKEY_CURRENT_USER, KeysAside, TODAY_SOFT_KEYS);
-        for (int i = 0; i < 4; i++) RegistrySetDWORD(HKEY_LOCAL_MACHINE, (TODAY_ITEMS_KEY L"\\" + Names[i]).c_str(), L"Enabled", Enabled[i]);
-        DeleteFileW(PROBE_LOG_PATH);
+        DestroyWindow(Owner), ScreenTest::TearDown(), MoveRegTree(HKEY_CURRENT_USER, KeysAside, TODAY_SOFT_KEYS), DeleteFileW(PROBE_LOG_PATH);
+        for (int i = 0; i < 4; i++) RegistrySetDWORD(HKEY_LOCAL_MACHINE, Key(i).c_str(), L"Enabled", Enabled[i]);
     }
 };
 
@@ -129,16 +118,13 @@ TEST_F(Cycles, UnloadsSettingsAndIconsByTheHundredLeaveNothingBehind)
     // The census sees one GDI object more.
     HBRUSH brush = CreateSolidBrush(0);
     const int gdi = Census().gdi;
-    DeleteObject(brush);
-    ASSERT_EQ(Census().gdi, gdi - 1);
+    ASSERT_EQ((DeleteObject(brush), Census().gdi), gdi - 1);
     // Another program adds an icon with pixels, changes them and deletes it.
     auto icons = [this](int cycle) {
-        UINT id = 1 + cycle % 3;
+        const UINT id = 1 + cycle % 3;
         EXPECT_EQ(Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_ADD, Owner, id, 16, (BYTE)cycle), 1) << cycle;
-        UpdateIconStrip();
-        EXPECT_EQ(Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_MODIFY, Owner, id, 8 + cycle % 9, (BYTE)~cycle), 1) << cycle;
-        UpdateWindow(IconStrip);
-        EXPECT_EQ(Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_DELETE, Owner, id), 1) << cycle;
+        UpdateIconStrip(), UpdateWindow(IconStrip);
+        EXPECT_EQ(Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_MODIFY, Owner, id, 8 + cycle % 9, (BYTE)~cycle) + Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_DELETE, Owner, id), 2) << cycle;
     };
     // The dialogs first, so that the caches they fill are full when the unloaded screen is
     // counted; a count that keeps the dialog's changes even (the screen as it was) and ends
@@ -147,22 +133,16 @@ TEST_F(Cycles, UnloadsSettingsAndIconsByTheHundredLeaveNothingBehind)
     std::optional<Census> unloaded;   // after the reloads
     for (const auto &[count, cycle] : phases) {
         std::optional<Census> start;
-        for (int i = 0; i < count; i++) {
-            if (i == 100) start.emplace();   // the first hundred fill the caches
-            cycle(i);
-        }
+        for (int i = 0; i < count; cycle(i++)) if (i == 100) start.emplace();   // the first hundred fill the caches
         start->ExpectSame(Census(), 2048, std::to_string(count) + " cycles");
         if (count == 1000 && !unloaded) Send(HM_UNLOADITEMS, 0), Settle(), unloaded.emplace(), ReloadAllItems();
     }
     // After a final unload no item DLL is mapped, and the counts are those of the first unload.
-    MEMORY_BASIC_INFORMATION image[4] = {};
+    MEMORY_BASIC_INFORMATION image[4] = {}, now[4] = {};
     for (int i = 0; i < 4; i++) VirtualQuery(Items[i].hinstDLL, &image[i], sizeof image[i]);
     Send(HM_UNLOADITEMS, 0), Settle();
-    for (int i = 0; i < 4; i++) {
-        MEMORY_BASIC_INFORMATION now = {};
-        VirtualQuery(image[i].AllocationBase, &now, sizeof now);
-        EXPECT_TRUE(image[i].Type == MEM_IMAGE && now.Type != MEM_IMAGE) << Narrow(Names[i]) << " still mapped";
-    }
+    for (int i = 0; i < 4; i++)
+        EXPECT_TRUE(VirtualQuery(image[i].AllocationBase, &now[i], sizeof now[i]) && image[i].Type == MEM_IMAGE && now[i].Type != MEM_IMAGE) << Narrow(Names[i]) << " still mapped";
     unloaded->ExpectSame(Census(), 2048, "after the final unload");
 }
 
@@ -171,26 +151,20 @@ TEST_F(Cycles, UnloadsSettingsAndIconsByTheHundredLeaveNothingBehind)
 // rotation every minute. Then the poll's own timer, for real.
 TEST_F(Cycles, EightHoursOfTimersStayFlatAndThePollKeepsTwoSeconds)
 {
-    Send(HM_UNLOADITEMS, 3), Settle();   // the probe
-    Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_ADD, Owner, 1, 16, 0);
+    Send(HM_UNLOADITEMS, 3), Settle(), Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_ADD, Owner, 1, 16, 0);   // without the probe
     std::optional<Census> hour;
     for (int s = 0; s <= 8 * 3600; s++) {
-        if (s == 3600) hour.emplace();
+        if (s == 3601) hour.emplace();   // upright, as at the end
         if (s % 2 == 0) SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
         if (s % 3 == 0) Send(HM_NOTIFYICON_MESSAGE, NIMBRA_NIM_MODIFY, Owner, 1, 16, (BYTE)s), SendMessageW(MainWindow, WM_TIMER, ICONSTRIP_TIMER, 0);
         if (s % 60 == 0) Rotate(s % 120 ? 320 : 240, s % 120 ? 240 : 320), RedrawWindow(MainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-        Settle();
+        if (s % 2 == 0 || s % 3 == 0) Settle();
     }
     hour->ExpectSame(Census(), hour->kb / 100, "hours 1 to 8");
     std::vector<DWORD> polls;
-    for (DWORD end = GetTickCount() + 7000; polls.size() < 4 && GetTickCount() < end;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (DWORD end = GetTickCount() + 7000; polls.size() < 3 && GetTickCount() < end; MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, 0))
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageW(&msg))
             if (msg.message == WM_TIMER && msg.hwnd == ItemHost && msg.wParam == REFRESH_TIMER) polls.push_back(msg.time);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
     ASSERT_GE(polls.size(), 3u);
     for (size_t i = 1; i < polls.size(); i++) EXPECT_NEAR(polls[i] - polls[i - 1], 2000, 200) << i;
 }

@@ -26,8 +26,7 @@ protected:
     void ExpectStack(int gap)
     {
         LoadHeights({30, 40, 50});
-        EXPECT_EQ(Tops(), (Ints{0, 30 + gap, 70 + 2 * gap}));
-        EXPECT_EQ(ContentHeight, 120 + 3 * gap);
+        EXPECT_EQ(std::make_pair(Tops(), ContentHeight), std::make_pair(Ints{0, 30 + gap, 70 + 2 * gap}, 120 + 3 * gap));
         Settle();
         // One separator between neighbours, none below the last; the items paint the
         // background behind them through the host, from their own rows.
@@ -46,23 +45,17 @@ TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsPlacesNewWindowsAn
     // New windows are placed also when the total height stays the same.
     LoadList(L"3::H50::H40::H30::");   // reordered
     EXPECT_EQ(Tops(), (Ints{0, 51, 92}));
-    UnloadItemsNamed(L"H30");   // and made again
-    ReloadItems();
+    UnloadItemsNamed(L"H30"), ReloadItems();   // and made again
     EXPECT_EQ(Tops(), (Ints{0, 51, 92}));
-    Settle();
     // The poll asks every item and, while no height changes, moves and repaints nothing.
-    DeleteFileW(PROBE_LOG_PATH);
-    SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
+    Settle(), DeleteFileW(PROBE_LOG_PATH), SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
     EXPECT_EQ(Log("", {"query"}).size(), 3u);
     EXPECT_EQ(Invalid(), (Ints{0, 0, 0, 0}));
-    SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0);
-    LayoutItems(false);
+    SendMessageW(Items[1].hwndCustom, PROBE_SET_HEIGHT, 45, 0), LayoutItems(false);
     EXPECT_EQ(Tops(), (Ints{0, 51, 97}));
     // A refresh an item asks for from inside its height query runs after the pass.
     AddItem(L"Nag", {{PROBE_HEIGHT, 25}, {PROBE_HOST_CALL, TODAYM_REQUESTREFRESH}, {PROBE_HOST_CALL_AT, 2}});
-    LoadList(L"1::Nag::");
-    DeleteFileW(PROBE_LOG_PATH);
-    LayoutItems(false);
+    LoadList(L"1::Nag::"), DeleteFileW(PROBE_LOG_PATH), LayoutItems(false);
     // Asked again from inside that pass, it is already answered.
     EXPECT_EQ(Log("Nag", {"query", "hostcall"}), (Lines{"query tli=self cyp=25 -> 0", "hostcall 1127 -> 1",
                                                      "query tli=self cyp=25 -> 0", "hostcall 1127 -> 1"}));
@@ -122,7 +115,6 @@ TEST_F(ItemHost_Window, AnswersTheItemsQueries)
         {TODAYM_TOOKSELECTION, (WPARAM)Items[0].hwndCustom, 0, 1}, {TODAYM_REQUESTREFRESH, 0, 0, 1},
     };
     for (const auto &c : cases) EXPECT_EQ(SendMessageW(ItemHost, c.msg, c.wParam, c.lParam), c.answer) << c.msg;
-    AppSettings.BigTray = 1;
-    EXPECT_EQ(SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0), 7);
+    EXPECT_EQ((AppSettings.BigTray = 1, SendMessageW(ItemHost, TODAYM_GETTRAYSTYLE, 0, 0)), 7);
     AppSettings.BigTray = 0;
 }

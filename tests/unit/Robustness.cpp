@@ -61,13 +61,9 @@ TEST_P(Robustness_Child, EveryEntryPointSurvivesTheAction)
     OpenRealScreen();
     const auto [call, arg] = Actions[GetParam()];
     NimbraProcess boxes(ThisProgram());
-    if (arg & PROBE_ARG_BOX) {
-        ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
-    }
+    if (arg & PROBE_ARG_BOX) ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
     for (const auto &[at, trigger] : Entries) {
-        AddItem(L"Y", {}, PROBE2_DLL_PATH);
-        AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}});
-        DeleteFileW(PROBE_LOG_PATH);
+        AddItem(L"Y", {}, PROBE2_DLL_PATH), AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}}), DeleteFileW(PROBE_LOG_PATH);
         auto run = [&] { LoadList(L"2::Y::X::"), trigger(); };
         auto dropY = [](HWND) {
             LVFINDINFOW y = {LVFI_STRING, L"Y", 0, {}, 0};
@@ -120,16 +116,13 @@ TEST_F(Robustness_Items, WindowsNotTheItemsOwnAreNeverUsedNorDestroyedAndTheirDl
         for (DWORD_PTR answer; worker != HWND(-1); Sleep(20)) late += !SendMessageTimeoutW(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer);
     });
     HWND closed = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, ItemHost, nullptr, nullptr, nullptr);
-    DestroyWindow(closed);
-    while (!worker) Sleep(5);
+    for (DestroyWindow(closed); !worker;) Sleep(5);
     // The item's own window also stored in the record, a destroyed one, the worker's, ItemHost, MainWindow.
     for (HWND other : {HWND(1), closed, worker.load(), ItemHost, MainWindow}) {
-        AddItem(L"W", {{PROBE_WINDOW, (DWORD)(ULONG_PTR)other}});
-        LoadList(L"1::W::");
+        AddItem(L"W", {{PROBE_WINDOW, (DWORD)(ULONG_PTR)other}}), LoadList(L"1::W::");
         HWND window = Items[0].hwndCustom;
         const bool own = other == HWND(1), exists = !own && other != closed;
-        PumpFor(100);
-        SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
+        PumpFor(100), SendMessageW(ItemHost, WM_TIMER, REFRESH_TIMER, 0);
         EXPECT_EQ(ContentHeight, own ? 21 : 0) << other;
         EXPECT_EQ(IsWindowVisible(window), own || other == ItemHost || other == MainWindow) << other;
         // Only a handle that is no window fails its destruction, and is reported.
@@ -143,16 +136,12 @@ TEST_F(Robustness_Items, WindowsNotTheItemsOwnAreNeverUsedNorDestroyedAndTheirDl
         FreeRetiredLibraries();
         EXPECT_FALSE(GetModuleHandleW(PROBE_DLL_PATH)) << "freed once the worker's window is gone";
     }
-    worker = HWND(-1);
-    watchdog.join(), blocked.join();
+    worker = HWND(-1), watchdog.join(), blocked.join();
     EXPECT_EQ(late, 0) << "MainWindow kept answering";
     // Two items that take the selection back when they lose it: P loses to Q, Q to P, and Q's
     // taking it back inside that starts no third change.
-    AddItem(L"P", {{PROBE_SELECT, 9}});
-    AddItem(L"Q", {{PROBE_SELECT, 9}}, PROBE2_DLL_PATH);
-    LoadList(L"2::P::Q::");
-    SelectedItem = 0;
-    SendMessageW(ItemHost, TODAYM_TOOKSELECTION, (WPARAM)Window(1), 0);
+    AddItem(L"P", {{PROBE_SELECT, 9}}), AddItem(L"Q", {{PROBE_SELECT, 9}}, PROBE2_DLL_PATH), LoadList(L"2::P::Q::");
+    SelectedItem = 0, SendMessageW(ItemHost, TODAYM_TOOKSELECTION, (WPARAM)Window(1), 0);
     EXPECT_EQ(Log("", {"lost"}), (Lines{"lost 0 -> 0", "lost 0 -> 0"}));
 }
 
@@ -165,14 +154,9 @@ void CALLBACK DuringApply(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND dialog = GetLastActivePopup(MainWindow), box = FindWindowW(L"#32770", L"Error");
     if (dialog != Seen && GetDlgItem(dialog, IDC_TABS)) {
-        Seen = dialog, Dialogs++, Nested += InRequest;
-        PluginListChanged = true;
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Seen = dialog, Dialogs++, Nested += InRequest, PluginListChanged = true, PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     } else if (box && !InRequest) {
-        InRequest = true;
-        SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        InRequest = false;
+        InRequest = true, SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), PostMessageW(box, WM_COMMAND, IDOK, 0), InRequest = false;
     }
 }
 }  // namespace
@@ -180,11 +164,9 @@ void CALLBACK DuringApply(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(Robustness_Items, ASettingsRequestDuringTheApplyOpensNoDialogInsideItButOneAfterIt)
 {
     OpenRealScreen();
-    AddItem(L"D");
-    LoadList(L"1::D::");
+    AddItem(L"D"), LoadList(L"1::D::");
     DestroyWindow(Items[0].hwndCustom);   // the apply's unload fails and shows its box
     UINT_PTR timer = SetTimer(nullptr, 0, 20, DuringApply);
-    SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0);
-    KillTimer(nullptr, timer);
+    SendMessageW(MainWindow, HM_SHOWSETTINGS, 0, 0), KillTimer(nullptr, timer);
     EXPECT_EQ((Ints{Dialogs, Nested}), (Ints{2, 0}));
 }
