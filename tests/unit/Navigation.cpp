@@ -67,7 +67,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(After({VK_DOWN}), std::make_pair(2, 1));   // B refuses: into the strip
     SelectedIcon = -1;
     EXPECT_EQ(After({VK_DOWN}), std::make_pair(2, 2));   // with no highlight, on the leftmost visible icon
-    EXPECT_EQ(After({VK_LEFT}), std::make_pair(2, 2));   // already the leftmost visible
+    EXPECT_EQ(After({VK_RIGHT, VK_LEFT, VK_LEFT}), std::make_pair(2, 2));   // back to the leftmost visible, and no further
     EXPECT_EQ(After({VK_RIGHT, VK_RIGHT, VK_RIGHT}), std::make_pair(2, 0));   // stops at icon 0
     EXPECT_EQ(After({VK_DOWN}), std::make_pair(2, 0));   // stays in the strip
     Press({VK_RETURN});
