@@ -36,8 +36,9 @@ static bool ReadColorScheme(HKEY key, COLORREF (&scheme)[COLOR_SCHEME_ENTRIES])
     if (status == ERROR_SUCCESS) return true;
     if (status != ERROR_MORE_DATA) return false;
     // A longer value: the platform need not leave anything in a buffer that is too small, so
-    // read the whole value and keep its head.
-    for (int attempt = 0; attempt < 3; attempt++) {
+    // read the whole value and keep its head. A huge one keeps the buffer as it is (all 0), as
+    // the desktop leaves it: reading it would take seconds.
+    for (int attempt = 0; attempt < 3 && size <= REGISTRY_VALUE_LIMIT; attempt++) {
         BYTE *whole = (BYTE *)malloc(size);
         if (!whole) return true;   // found all the same; the entries stay 0
         DWORD got = size;
@@ -82,7 +83,8 @@ bool LoadThemeColors()
     }
     for (const ThemeEntry &entry : ThemeEntries) {
         DWORD value = 0, size = sizeof value;
-        if (RegQueryValueExW(key, entry.overrideName, nullptr, nullptr, (BYTE *)&value, &size) == ERROR_SUCCESS)
+        // A value of another size is no colour: a short one would fill only its low bytes.
+        if (RegQueryValueExW(key, entry.overrideName, nullptr, nullptr, (BYTE *)&value, &size) == ERROR_SUCCESS && size == sizeof value)
             *entry.color = value;
         else
             *entry.color = scheme[entry.index];

@@ -165,7 +165,10 @@ BOOL WINAPI GetOpenFileNameEx(OPENFILENAMEEX *ofn);
 HBITMAP WINAPI SHLoadImageFile(LPCWSTR fileName);
 
 // ---- Registry helpers (answer S_OK or a failure HRESULT) --------------------------------
-// Key paths may start with a backslash ("\Software\Microsoft\Color"), as on the device.
+// Key paths may start with a backslash ("\Software\Microsoft\Color"), as on the device. A value
+// longer than REGISTRY_VALUE_LIMIT bytes fails unread: nothing the program keeps in the registry
+// comes near it, and reading a value of 100 MB takes the desktop's registry seconds.
+constexpr DWORD REGISTRY_VALUE_LIMIT = 64 * 1024;
 HRESULT WINAPI RegistryGetDWORD(HKEY root, LPCWSTR key, LPCWSTR value, DWORD *data);
 // A string longer than cch characters (terminator included) fails and leaves an empty text.
 HRESULT WINAPI RegistryGetString(HKEY root, LPCWSTR key, LPCWSTR value, LPWSTR data, UINT cch);

@@ -48,6 +48,10 @@ static HRESULT QueryValue(HKEY root, LPCWSTR key, LPCWSTR value, BYTE **bytes, D
     for (int attempt = 0; attempt < 4; attempt++) {
         status = RegQueryValueExW(hkey, value, nullptr, type, nullptr, size);
         if (status != ERROR_SUCCESS) break;
+        if (*size > REGISTRY_VALUE_LIMIT) {
+            status = ERROR_INSUFFICIENT_BUFFER;
+            break;
+        }
         if (*bytes) HeapFree(GetProcessHeap(), 0, *bytes);
         *bytes = (BYTE *)HeapAlloc(GetProcessHeap(), 0, *size + sizeof(WCHAR));
         if (!*bytes) {

@@ -117,3 +117,11 @@ void MoveRegTree(HKEY root, const std::wstring &from, const std::wstring &to)
 }
 
 std::string Narrow(const std::wstring &text) { return std::string(text.begin(), text.end()); }
+
+ULONGLONG ThreadMs()
+{
+    ULARGE_INTEGER kernel, user;
+    FILETIME created, ended;
+    GetThreadTimes(GetCurrentThread(), &created, &ended, (FILETIME *)&kernel, (FILETIME *)&user);
+    return (kernel.QuadPart + user.QuadPart) / 10000;
+}

@@ -15,6 +15,8 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 // Pumps for exactly ms milliseconds (to show that something does NOT happen).
 void PumpFor(DWORD ms);
 
+// Milliseconds this thread has run: a loaded machine stretches the wall clock, not this.
+ULONGLONG ThreadMs();
 // Puts the mouse pointer at a screen point of the virtual desktop. Xvfb starts its pointer
 // outside Wine's small desktop, where SetCursorPos cannot reach it and where Wine keeps finding
 // it again (a held press then looks like a long drag); confining the cursor to one pixel makes

@@ -92,17 +92,41 @@ TEST(Platform_Child, RootedPathsResolveOnProgramDrive)
 
 TEST(Platform, TextsThatDoNotFitAreRefusedNotCut)
 {
-    // A registry string, or a text a message points to, one character too long fails and leaves
-    // the buffer empty; a pointer that cannot be read fails too, without a fault.
-    ASSERT_HRESULT_SUCCEEDED(RegistrySetString(HKEY_CURRENT_USER, L"\\Software\\NimbraTest", L"Text", L"Phones"));
-    WCHAR text[6] = L"xxxxx";
-    EXPECT_HRESULT_FAILED(RegistryGetString(HKEY_CURRENT_USER, L"\\Software\\NimbraTest", L"Text", text, 6));
-    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\NimbraTest");
-    EXPECT_STREQ(text, L"");
+    // A text a message points to one character too long fails and leaves the buffer empty; a
+    // pointer that cannot be read fails too, without a fault.
+    WCHAR text[6];
     for (LPARAM bad : {(LPARAM)L"Phones", (LPARAM)0x10, (LPARAM)0xFFFF800000000000ull}) {
         CopyText(text, L"xxxxx");
         EXPECT_FALSE(ReadMessageText(bad, text, 6)) << std::hex << bad;
         EXPECT_STREQ(text, L"");
     }
     EXPECT_TRUE(ReadMessageText((LPARAM)L"Phone", text, 6) && wcscmp(text, L"Phone") == 0);
+}
+
+// Only a 4-byte DWORD is a number and only a string that fits is a text, whatever the value's
+// type and size; a value of 100 MB fails unread. The key is volatile, so that the huge value
+// never reaches the registry's files.
+TEST(Platform, RegistryValuesOfAnyTypeAndSizeAreReadQuicklyOrRefused)
+{
+    const WCHAR *name = L"Software\\NimbraVolatile";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    std::vector<BYTE> bytes(100 << 20, 'a');
+    for (DWORD type : {REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_QWORD, REG_MULTI_SZ})
+        for (DWORD size : {0u, 2u, 3u, 4u, 8u, 518u, 519u, 520u, 2000u, 100u << 20}) {
+            if (size > 2000 && type > REG_EXPAND_SZ) continue;   // seconds to write; both readers meet it as a text
+            ASSERT_EQ(RegSetValueExW(key, L"V", 0, type, bytes.data(), size), 0);
+            DWORD number = 7;
+            WCHAR text[MAX_PATH] = L"x";
+            ULONGLONG start = ThreadMs();
+            bool isNumber = SUCCEEDED(RegistryGetDWORD(HKEY_CURRENT_USER, name, L"V", &number));
+            bool isText = SUCCEEDED(RegistryGetString(HKEY_CURRENT_USER, name, L"V", text, MAX_PATH));
+            EXPECT_LT(ThreadMs() - start, 50u) << type << " " << size;
+            EXPECT_EQ(number, type == REG_DWORD && size == 4 ? 0x61616161u : 7u) << type << " " << size;
+            EXPECT_EQ(isNumber, number != 7);
+            EXPECT_EQ(isText, (type == REG_SZ || type == REG_EXPAND_SZ) && size / 2 < MAX_PATH) << type << " " << size;
+            EXPECT_EQ(wcslen(text), isText ? size / 2 : 0) << type << " " << size;
+        }
+    RegCloseKey(key);
+    RegDeleteKeyW(HKEY_CURRENT_USER, name);
 }
