@@ -91,8 +91,7 @@ TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
     const HWND old[2] = {Items[0].hwndCustom, Items[1].hwndCustom};
     DestroyWindow(old[0]), DestroyWindow(old[0]);   // what this window manager answers for a window that is gone
     char want[64];
-    snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError());
-    PluginListChanged = true;
+    snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError()), PluginListChanged = true;
     std::vector<ShownBox> boxes = BoxesShownBy(UnloadAllItems);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Narrow(boxes[0].text) + (boxes[0].owner ? " (owned)" : ""), want);

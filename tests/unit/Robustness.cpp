@@ -61,7 +61,9 @@ TEST_P(Robustness_Child, EveryEntryPointSurvivesTheAction)
     OpenRealScreen();
     const auto [call, arg] = Actions[GetParam()];
     NimbraProcess boxes(ThisProgram());
-    if (arg & PROBE_ARG_BOX) ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
+    if (arg & PROBE_ARG_BOX) {
+        ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
+    }
     for (const auto &[at, trigger] : Entries) {
         AddItem(L"Y", {}, PROBE2_DLL_PATH), AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}}), DeleteFileW(PROBE_LOG_PATH);
         auto run = [&] { LoadList(L"2::Y::X::"), trigger(); };
