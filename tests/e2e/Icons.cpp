@@ -188,8 +188,11 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
         NIMBRANOTIFYICONDATA *r = (NIMBRANOTIFYICONDATA *)(p.data() + 4);
         if (random() % 10 == 0) r->cbSize = pick(0, 88, 151, 153, 156);
         if (side == 0 || random() % 5 == 0) r->hIcon = pick(0, 0x10010, random());
-        const DWORD bad = side > 128 ? side : 0;   // a side beyond any icon, or of 0
-        if (side && (bad || random() % 20 == 0)) memcpy(p.data() + 156 + 4 * (random() % 2), &bad, 4);
+        DWORD bad = side > 128 ? side : 0, wh[2];   // a side beyond any icon, or of 0, with the length it asks for
+        if (side && (bad || random() % 20 == 0)) {
+            memcpy(p.data() + 156 + 4 * (random() % 2), &bad, 4), memcpy(wh, p.data() + 156, 8);
+            p.resize(164 + 4 * wh[0] * wh[1], 0xFF);   // as 32-bit arithmetic counts it
+        }
         const DWORD sweep[2] = {1, (DWORD)(n / 33 - 164) / 4};   // 1 x k pixels where the length allows
         if (n % 33 == 0) {
             p.resize(n / 33, 0xFF);
@@ -268,7 +271,10 @@ TEST_F(Icons, AFloodWithArrowKeysEndsAsTheModelAndShowsEachBurstOnce)
     DWORD added = 0, seen = 0;
     for (int step = 0; step < 17; step++) {
         SendCopy(window, HM_NOTIFYICON_MESSAGE, IconRequest(NIMBRA_NIM_MODIFY, anchor, 1, NIMBRA_NIF_ICON, 0, 16, 0xFF800000 + step));
-        if (step == 8) SendCopy(window, HM_NOTIFYICON_MESSAGE, IconRequest(NIMBRA_NIM_ADD, owners[0], 9, 0, WM_APP, 16, 0xFF00FF00)), added = GetTickCount();
+        // Added right after the strip showed a change: the first one it does not show yet.
+        const COLORREF before = SlotColour(strip, 0);
+        if (step == 8 && PumpUntil([&] { return SlotColour(strip, 0) != before; }, 1000))
+            SendCopy(window, HM_NOTIFYICON_MESSAGE, IconRequest(NIMBRA_NIM_ADD, owners[0], 9, 0, WM_APP, 16, 0xFF00FF00)), added = GetTickCount();
         PumpUntil([&] { return added && !seen && SlotColour(strip, 1) == RGB(0, 255, 0) && (seen = GetTickCount()); }, 300);
     }
     printf("the added icon showed after %lu ms\n", seen - added);
