@@ -152,7 +152,9 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
     auto pick = [&](auto... v) { const DWORD a[] = {(DWORD)v...}; return a[random() % sizeof...(v)]; };
     HWND owners[6] = {NewOwner(), NewOwner(), NewOwner(), NewOwner(), (HWND)0xFFFF, nullptr};
     DestroyWindow(owners[3]);   // a program that has exited
-    const int bitmaps = LiveBitmaps(window) - 3;
+    // Painting makes a bitmap for a moment: the fewest seen is the count at rest.
+    int bitmaps = INT_MAX;
+    PumpUntil([&] { return bitmaps = std::min(bitmaps, LiveBitmaps(window) - 3), false; }, 300);
     ASSERT_GT(bitmaps, 0) << "the GDI handle table cannot be read";
     bool loaded[2] = {true, true};
     int counts[6] = {};   // icons accepted, refused, refused for a full table, other dwData, names, unloads
@@ -206,7 +208,8 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
         counts[dwData != HM_NOTIFYICON_MESSAGE ? 3 : expected.first == 1 ? 0 : 1 + (expected.second == ERROR_NO_MORE_ITEMS)]++;
         if (expected.first == 1 || n % 20 == 0) ExpectTable(strip, model, when);
         const int copies = (int)std::count_if(model.table.begin(), model.table.end(), [](const Icon &i) { return i.own; });
-        ASSERT_TRUE(n % 100 || LiveBitmaps(window) == bitmaps + 3 * copies) << when << ": " << LiveBitmaps(window) - bitmaps << " bitmaps for " << copies << " copies";
+        ASSERT_TRUE(n % 100 || PumpUntil([&] { return LiveBitmaps(window) == bitmaps + 3 * copies; }, 1000))
+            << when << ": " << LiveBitmaps(window) - bitmaps << " bitmaps for " << copies << " copies";
     }
     printf("accepted %d, refused %d and %d for a full table, other dwData %d, names %d (%d unloads)\n", counts[0], counts[1], counts[2], counts[3], counts[4], counts[5]);
     EXPECT_GT(*std::min_element(counts, counts + 6), 20);
@@ -216,38 +219,38 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
     for (HWND owner : owners) DestroyWindow(owner);
 }
 
-// 10 000 icon changes with pixels from another program at full rate, in five bursts, while the
+// 10 000 icon changes with pixels from another program at full rate, in four bursts, while the
 // arrow keys move the selection between the items as a held key does: every answer and the
 // table end as the model's. The first icon, which a third of the changes give a new colour,
-// changes on the screen once after each burst and once every 0.9 s within it. The sender's longest
-// wait is printed. Then a program changes its icon every 300 ms while another adds one: the new
-// one shows within 1 s.
+// changes on the screen once after each burst and at most every 0.8 s within it (at least once
+// in a burst of 1.2 s). The sender's longest wait is printed. Then a program changes its icon
+// every 300 ms while another adds one: the new one shows within 1 s.
 TEST_F(Icons, AFloodWithArrowKeysEndsAsTheModelAndShowsEachBurstOnce)
 {
     const unsigned seed = 16005;
     printf("seed %u\n", seed);
     HWND owners[2] = {NewOwner(), NewOwner()};
     std::atomic<bool> done{false};
-    DWORD bursts[6][2] = {}, longest = 0;   // each burst's first and last tick
+    DWORD bursts[5][2] = {}, longest = 0;   // each burst's first and last tick
     std::thread sender([&] {
         std::mt19937 random(seed);
         for (int n = 0; n < 10000; n++) {
-            if (n % 2000 == 0 && n) PumpFor(800);
+            if (n % 2500 == 0 && n) PumpFor(800);
             const std::vector<BYTE> p = random() % 3 ? IconRequest(random() % 3, owners[random() % 2], 2 + random() % 6, random() % 4, WM_APP + 1, 16, 0xFF000000 | random())
                                                      : IconRequest(NIMBRA_NIM_MODIFY, anchor, 1, NIMBRA_NIF_ICON, 0, 16, 0xFF000002 + n);
             const std::pair<DWORD, DWORD> expected = model.Apply(p);
             const DWORD start = GetTickCount();
             EXPECT_EQ(SendCopy(window, HM_NOTIFYICON_MESSAGE, p), expected) << "change " << n;
-            longest = std::max(longest, (bursts[n / 2000][n % 2000 != 0] = GetTickCount()) - start);
+            longest = std::max(longest, (bursts[n / 2500][n % 2500 != 0] = GetTickCount()) - start);
         }
-        bursts[5][0] = GetTickCount() + 1500;
+        bursts[4][0] = GetTickCount() + 1500;
         done = true;
     });
     SetForegroundWindow(window);
     std::vector<std::pair<DWORD, COLORREF>> shown = {{GetTickCount(), SlotColour(strip, 0)}};
     auto look = [&] {
         if (SlotColour(strip, 0) != shown.back().second) shown.emplace_back(GetTickCount(), SlotColour(strip, 0));
-        return done && GetTickCount() > bursts[5][0];
+        return done && GetTickCount() > bursts[4][0];
     };
     for (int key = 0; !done; key++) {   // Down, Up, Up: between no selection and the first two items
         PressKey(key % 3 ? VK_UP : VK_DOWN);
@@ -259,10 +262,10 @@ TEST_F(Icons, AFloodWithArrowKeysEndsAsTheModelAndShowsEachBurstOnce)
     EXPECT_LT(longest, 250u);
     ExpectTable(strip, model, "after the flood");
     EXPECT_EQ(SlotColour(strip, 0), ColourOf(model.table[0].look));
-    for (int b = 0; b < 5; b++) {
+    for (int b = 0; b < 4; b++) {
         const DWORD length = bursts[b][1] - bursts[b][0];
         const auto updates = std::count_if(shown.begin(), shown.end(), [&](auto &s) { return s.first > bursts[b][0] && s.first <= bursts[b + 1][0]; });
-        EXPECT_TRUE(updates >= 1 + length / (ICONSTRIP_LATEST + 100) && updates <= 1 + length / ICONSTRIP_LATEST) << "burst " << b << " of " << length << " ms: " << updates << " updates";
+        EXPECT_TRUE(updates >= 1 + length / (ICONSTRIP_LATEST + 400) && updates <= 1 + length / ICONSTRIP_LATEST) << "burst " << b << " of " << length << " ms: " << updates << " updates";
     }
     while (model.table.size() > 1) {   // only the first icon stays
         const std::vector<BYTE> p = IconRequest(NIMBRA_NIM_DELETE, model.table[1].owner, model.table[1].id, 0, 0, 0, 0);

@@ -97,7 +97,7 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
 
 TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
 {
-    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 0.9 s after the first.
+    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 0.8 s after the first.
     for (UINT n = 1; n <= 6; n++) {
         if (n > 1) PumpFor(300);
         EXPECT_TRUE(n != 3 || !IconStrip) << "the strip came before the burst ended";
