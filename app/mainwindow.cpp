@@ -173,8 +173,9 @@ static LRESULT OnCopyData(const COPYDATASTRUCT *data)
         if (data->cbData == 0) return UnloadItemsNamed(nullptr);
         const WCHAR *name = (const WCHAR *)data->lpData;
         size_t units = data->cbData / sizeof(WCHAR);
-        // A name is whole UTF-16 units ending in its terminator; anything else unloads nothing.
-        if (!name || data->cbData % sizeof(WCHAR) || name[units - 1] != 0) return 1;
+        // A name is whole UTF-16 units ending in its only terminator; anything else (a name
+        // with more after a terminator, say) unloads nothing.
+        if (!name || data->cbData % sizeof(WCHAR) || wcsnlen(name, units) != units - 1) return 1;
         return UnloadItemsNamed(name);
     }
     return 0;

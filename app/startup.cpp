@@ -23,6 +23,8 @@ bool CommandQuit;
 bool CommandSettings;
 bool CommandBackground;
 
+constexpr DWORD START_LOCK_WAIT = 10000;   // ms a start waits for another one to make its screen
+
 void ParseCommandWords(LPCWSTR commandLine)
 {
     if (!commandLine) commandLine = L"";
@@ -189,6 +191,26 @@ int RunMessageLoop()
     }
 }
 
+// Two starts at once would both find no screen and both make one: from the look for a running
+// instance to the screen's creation, a start holds this lock. A start that waited in vain (one
+// that hangs holds it) goes on without it; one that ended holding it leaves it to the next.
+static HANDLE TakeStartLock()
+{
+    HANDLE lock = CreateMutexW(nullptr, FALSE, L"NimbraStart");
+    if (lock && WaitForSingleObject(lock, START_LOCK_WAIT) == WAIT_TIMEOUT) {
+        CloseHandle(lock);
+        lock = nullptr;
+    }
+    return lock;
+}
+
+static void ReleaseStartLock(HANDLE lock)
+{
+    if (!lock) return;
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+}
+
 int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
 {
     BenchNote(BENCH_STEP, "main");
@@ -202,15 +224,19 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
     BenchNote(BENCH_STEP, "settings");
 
     // The configured title tells instances apart: copies with other titles run side by side.
+    HANDLE startLock = TakeStartLock();
     HWND running = FindWindowW(MAIN_WINDOW_CLASS, AppSettings.Title);
-    if (running) {
-        SignalRunningInstance(running);
+    if (running || CommandQuit || CommandSettings) {
+        ReleaseStartLock(startLock);
+        if (running) SignalRunningInstance(running);
         return 0;
     }
-    if (CommandQuit || CommandSettings) return 0;
 
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (com != S_OK && com != S_FALSE) return 0;
+    if (com != S_OK && com != S_FALSE) {
+        ReleaseStartLock(startLock);
+        return 0;
+    }
     BenchNote(BENCH_STEP, "com");
     SetWindowsHookExW(WH_GETMESSAGE, PostedPointerFilter, nullptr, GetCurrentThreadId());
 
@@ -218,7 +244,9 @@ int NimbraMain(HINSTANCE instance, LPCWSTR commandLine, int showCommand)
     LoadedImagePath[0] = 0;
     BenchNote(BENCH_STEP, "theme");
 
-    if (!CreateMainWindow(instance, showCommand)) {
+    bool created = CreateMainWindow(instance, showCommand);
+    ReleaseStartLock(startLock);
+    if (!created) {
         // A refused creation destroys the window, and its destruction posts the quit message,
         // which would close the box below before the user sees it.
         MSG quit;

@@ -9,7 +9,8 @@
 
 IconEntry IconTable[MAX_ICONS];
 UINT IconCount;
-// When the oldest change the strip does not show yet was made (GetTickCount); 0: none.
+// Whether the strip does not show the table yet, and since when (GetTickCount).
+static bool ChangePending;
 static DWORD PendingSince;
 
 constexpr DWORD DEVICE_RECORD_SIZE = sizeof(NIMBRANOTIFYICONDATA);   // 152
@@ -105,9 +106,12 @@ static IconAnswer ApplyIconRecord(WPARAM operation, const NIMBRANOTIFYICONDATA *
 static void IconTableChanged()
 {
     DWORD now = GetTickCount();
-    if (!PendingSince) PendingSince = now | 1;   // never 0
-    DWORD left = ICONSTRIP_LATEST - std::min<DWORD>(now - PendingSince, ICONSTRIP_LATEST);
-    SetTimer(MainWindow, ICONSTRIP_TIMER, std::min<DWORD>(left, ICONSTRIP_INTERVAL), nullptr);
+    if (!ChangePending) ChangePending = true, PendingSince = now;
+    // From the latest moment on, the timer set before is due: setting it again would put the
+    // update off for as long as changes keep coming faster than the timer's shortest period.
+    DWORD waited = now - PendingSince;
+    if (waited < ICONSTRIP_LATEST)
+        SetTimer(MainWindow, ICONSTRIP_TIMER, std::min<DWORD>(ICONSTRIP_LATEST - waited, ICONSTRIP_INTERVAL), nullptr);
     UpdateLastVisibleIcon();
 }
 
@@ -225,7 +229,7 @@ void RefitIconStrip()
 
 void UpdateIconStrip()
 {
-    PendingSince = 0;
+    ChangePending = false;
     BenchNote(BENCH_STRIP_UPDATE, "");
     if (IconCount) {
         if (!IconStripShown) ShowIconStrip();
@@ -238,6 +242,7 @@ void UpdateIconStrip()
 
 void ReleaseIconStrip()
 {
+    ChangePending = false;   // the timer goes with the window
     if (IconStrip) DestroyWindow(IconStrip);
     IconStrip = nullptr;
     IconStripShown = false;

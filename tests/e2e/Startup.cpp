@@ -76,4 +76,28 @@ TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenQuitEndsTheInstanceAn
     EXPECT_TRUE(b.Running());
 }
 
+// Two starts at once, as a double tap on the program's icon makes them, with and without words:
+// at no time two screens; one stays unless a "quit" found the other; the settings file as it was.
+TEST_F(Startup, TwoStartsAtOnceNeverMakeTwoScreens)
+{
+    const std::vector<unsigned char> settings = ReadFileBytes(L"C:\\Program Files\\Nimbra\\settings.ini");
+    auto screens = [] { int n = 0; for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"NimbraClass", nullptr)); n++) {} return n; };
+    const std::wstring words[][2] = {{L"", L""}, {L"", L"settings"}, {L"settings", L""}, {L"", L""}, {L"", L"quit"}, {L"quit", L""}};
+    for (int round = 0; round < 20; round++) {
+        SCOPED_TRACE(round);
+        const std::wstring *pair = words[round % 6];
+        NimbraProcess first, second;
+        ASSERT_TRUE(first.Start(pair[0]) && second.Start(pair[1]));
+        int most = 0, running = 0;
+        PumpUntil([&] {
+            most = std::max(most, screens());
+            running = first.Running() + second.Running();
+            return running == 0 || (running == 1 && screens() == 1);
+        }, 15000);
+        EXPECT_LE(most, 1);
+        EXPECT_EQ(screens(), pair[0] + pair[1] == L"quit" ? running : 1);
+        EXPECT_EQ(ReadFileBytes(L"C:\\Program Files\\Nimbra\\settings.ini"), settings);
+    }
+}
+
 }  // namespace

@@ -64,3 +64,20 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHA
     SetEnvironmentVariableW(CHILD_VARIABLE, nullptr);
     return started ? child.Wait(30000) : (DWORD)-2;
 }
+
+int LiveBitmaps(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    auto query = (LONG(WINAPI *)(HANDLE, int, void *, ULONG, ULONG *))(void *)GetProcAddress(GetModuleHandleW(L"ntdll"), "NtQueryInformationProcess");
+    ULONG_PTR basic[6] = {}, table = 0;   // PROCESS_BASIC_INFORMATION: the block's address second
+    std::vector<BYTE> entries(0x10000 * 24);
+    bool read = process && query && !query(process, 0, basic, sizeof basic, nullptr) &&
+                ReadProcessMemory(process, (BYTE *)basic[1] + 0xF8, &table, sizeof table, nullptr) && table &&
+                ReadProcessMemory(process, (void *)table, entries.data(), entries.size(), nullptr);
+    if (process) CloseHandle(process);
+    int live = 0;
+    for (size_t at = 0; read && at < entries.size(); at += 24) live += (entries[at + 12] & 0x7F) == 9 && entries[at + 14];
+    return read ? live : -1;
+}

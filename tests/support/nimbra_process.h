@@ -41,3 +41,9 @@ HWND WaitForNimbraWindow(const std::wstring &title, DWORD timeoutMs = 15000);
 DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", const WCHAR *directory = nullptr);
 // True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
 bool InTestChild();
+
+// The live bitmaps of the process that owns the window, counted in its GDI handle table, which
+// Wine keeps in the process environment block: 24-byte entries, the type (9: bitmap) in the low
+// bits of byte 12, byte 14 cleared when the handle is freed. An icon made from pixels with
+// alpha holds three (colour, mask, alpha). -1 when the table cannot be read.
+int LiveBitmaps(HWND window);

@@ -42,25 +42,6 @@ public:
         return {result, GetLastError()};
     }
     LRESULT Op(WPARAM operation, NIMBRANOTIFYICONDATA r) { return Send(operation, &r).first; }
-    // The WM_COPYDATA form: the operation, the record, then width, height and side x side
-    // pixels of one colour when side is not 0.
-    static std::vector<BYTE> Payload(DWORD operation, const NIMBRANOTIFYICONDATA &record, int side = 0, DWORD argb = 0)
-    {
-        std::vector<BYTE> bytes((const BYTE *)&operation, (const BYTE *)&operation + 4);
-        bytes.insert(bytes.end(), (const BYTE *)&record, (const BYTE *)(&record + 1));
-        std::vector<DWORD> pixels(side ? 2 + side * side : 0, argb);
-        if (side) pixels[0] = pixels[1] = side;
-        bytes.insert(bytes.end(), (const BYTE *)pixels.data(), (const BYTE *)(pixels.data() + pixels.size()));
-        return bytes;
-    }
-    // Sends the payload as another process does; answers (result, last-error code) from the
-    // reply's halves.
-    static std::pair<DWORD, DWORD> SendCopy(const std::vector<BYTE> &bytes, ULONG_PTR dwData = HM_NOTIFYICON_MESSAGE)
-    {
-        COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
-        ULONG64 reply = (ULONG64)SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&data);
-        return {(DWORD)reply, (DWORD)(reply >> 32)};
-    }
     void Add(UINT id, HICON icon = nullptr) { ASSERT_EQ(Op(NIMBRA_NIM_ADD, Record(id, icon)), 1); }
     bool StripShown() { return PumpUntil([] { return IconStrip != nullptr; }, 3000); }
     static COLORREF StripPixel(int x, int y) { return PixelOf(IconStrip, x, y); }
@@ -76,39 +57,23 @@ class Tray_Dpi131 : public Tray {};
 class Tray_Hires : public Tray {};
 class Tray_Landscape : public Tray {};
 
-// (A wrong record size and an add without an icon are refused in the WM_COPYDATA form below.)
+// The record by address: an unknown operation leaves the last-error code alone; no record or
+// one that cannot be read is refused; a refusal changes neither the table nor the strip's timer.
+// (Every request's answer and the table after it are checked against a model from another
+// process in the end-to-end suite.)
 TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHighlight)
 {
     Add(7);
     ASSERT_TRUE(KillTimer(MainWindow, ICONSTRIP_TIMER));
-    struct Case { const char *name; WPARAM operation; NIMBRANOTIFYICONDATA record; const void *pointer; LRESULT result; DWORD error; };
-    NIMBRANOTIFYICONDATA noOwner = Record(8), broadcast = Record(8);
-    noOwner.hWnd = 0, broadcast.hWnd = 0xFFFF;
-    const Case cases[] = {
-        {"operation 3", 3, Record(8), nullptr, 2, 12345},
-        {"no record", NIMBRA_NIM_ADD, {}, (const void *)1, 0, ERROR_INVALID_PARAMETER},
-        {"unreadable record", NIMBRA_NIM_ADD, {}, (const void *)0x10, 0, ERROR_INVALID_PARAMETER},
-        {"add for HWND_BROADCAST", NIMBRA_NIM_ADD, broadcast, nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"no owner", NIMBRA_NIM_DELETE, noOwner, nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"id 0", NIMBRA_NIM_MODIFY, Record(0), nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"add without message", NIMBRA_NIM_ADD, Record(8, nullptr, 0, 0), nullptr, 0, ERROR_INVALID_PARAMETER},
-        {"modify of an unknown id", NIMBRA_NIM_MODIFY, Record(9), nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
-        {"delete of an unknown id", NIMBRA_NIM_DELETE, Record(9), nullptr, 0, ERROR_CONTROL_ID_NOT_FOUND},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const void *pointer = c.pointer == (const void *)1 ? nullptr : c.pointer ? c.pointer : &c.record;   // 1: none
-        EXPECT_EQ(Send(c.operation, pointer), std::make_pair(c.result, c.error));
+    const NIMBRANOTIFYICONDATA unknown = Record(9);
+    const std::tuple<WPARAM, const void *, LRESULT, DWORD> cases[] = {
+        {3, &unknown, 2, 12345}, {NIMBRA_NIM_ADD, nullptr, 0, ERROR_INVALID_PARAMETER},
+        {NIMBRA_NIM_ADD, (const void *)0x10, 0, ERROR_INVALID_PARAMETER}, {NIMBRA_NIM_MODIFY, &unknown, 0, ERROR_CONTROL_ID_NOT_FOUND}};
+    for (const auto &[operation, pointer, result, error] : cases) {
+        EXPECT_EQ(Send(operation, pointer), std::make_pair(result, error)) << pointer;
         EXPECT_EQ(Ids(), std::vector<UINT>{7});
         EXPECT_FALSE(KillTimer(MainWindow, ICONSTRIP_TIMER)) << "a rejected request restarted the timer";
     }
-    EXPECT_EQ(Op(NIMBRA_NIM_DELETE, Record(7)), 1);
-    for (UINT id = 1; id <= MAX_ICONS; id++) Add(id);
-    NIMBRANOTIFYICONDATA more = Record(21);
-    EXPECT_EQ(Send(NIMBRA_NIM_ADD, &more), std::make_pair((LRESULT)0, (DWORD)ERROR_NO_MORE_ITEMS));
-    IconTable[3].hWnd = Gone();   // its program has exited: a full table makes room first
-    EXPECT_EQ(Op(NIMBRA_NIM_ADD, more), 1);
-    EXPECT_EQ(std::make_tuple(IconCount, Ids()[3], Ids().back()), std::make_tuple(MAX_ICONS, 5u, 21u));
     // Add, modify and delete.
     ReleaseIconStrip();
     for (UINT id : {1, 2, 3, 2}) Add(id);   // the same pair again is a second icon
@@ -132,7 +97,7 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
 
 TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
 {
-    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 1 s after the first.
+    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 0.8 s after the first.
     for (UINT n = 1; n <= 6; n++) {
         if (n > 1) PumpFor(300);
         EXPECT_TRUE(n != 3 || !IconStrip) << "the strip came before the burst ended";
@@ -163,40 +128,10 @@ TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
     EXPECT_EQ((std::vector<bool>{lit(221, 2), lit(220, 20), lit(219, 10), lit(221, 1)}), (std::vector<bool>{true, true, false, false}));
 }
 
-// Other processes send their icons' pixels: the host makes, draws and replaces its own icons.
-// Bad payloads answer their codes in the reply's high half.
-TEST_F(Tray, CopiedIconsAppearAndChangeBadPayloadsAnswerTheirCodesAndAnItemsIconGoesWithIt)
+// The clock item's icon comes and goes with its window; reloads make it once. (Icons from
+// other processes' pixels are checked from another process in the end-to-end suite.)
+TEST_F(Tray, AnItemsIconGoesWithItAndComesOnceWithEachReload)
 {
-    for (UINT id = 1; id <= 3; id++)
-        EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, Record(id), 16, id == 2 ? 0xFFFF0000 : 0xFF0000FF)), std::make_pair(1ul, 0ul));
-    ASSERT_TRUE(StripShown());
-    EXPECT_EQ((std::vector<COLORREF>{StripPixel(222, 3), StripPixel(202, 3), StripPixel(182, 3)}),
-              (std::vector<COLORREF>{RGB(0, 0, 255), RGB(255, 0, 0), RGB(0, 0, 255)}));
-    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_MODIFY, Record(1, nullptr, NIMBRA_NIF_ICON), 8, 0xFF00FF00)), std::make_pair(1ul, 0ul));
-    EXPECT_TRUE(PumpUntil([&] { return StripPixel(222, 3) == RGB(0, 255, 0); }, 3000)) << "new pixels, new picture";
-    for (UINT id = 1; id <= 3; id++) EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_DELETE, Record(id))), std::make_pair(1ul, 0ul));
-
-    NIMBRANOTIFYICONDATA r = Record(9);
-    r.hIcon = 0;
-    const std::vector<BYTE> whole = Payload(NIMBRA_NIM_ADD, r, 2, 0xFFFFFFFF);
-    // Every length from 0 to 200 but the good ones (156: the record alone, 180 with 2 x 2 pixels).
-    for (size_t length = 0; length <= 200; length++) {
-        if (length == 156 || length == 180) continue;
-        std::vector<BYTE> cut(whole.begin(), whole.begin() + std::min(length, whole.size()));
-        cut.resize(length, 0);
-        EXPECT_EQ(SendCopy(cut), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER)) << length;
-    }
-    std::vector<BYTE> huge = whole;
-    ((DWORD *)(huge.data() + 156))[0] = 0x40000001;   // width beyond any icon
-    EXPECT_EQ(SendCopy(huge), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(SendCopy(Payload(3, r)), std::make_pair(2ul, 0ul));
-    EXPECT_EQ(SendCopy(std::vector<BYTE>(4, 0xFF)), std::make_pair(2ul, 0ul)) << "operation 0xFFFFFFFF, no record";
-    EXPECT_EQ(SendCopy(whole, HM_NOTIFYICON_MESSAGE + 1), std::make_pair(0ul, 0ul)) << "another dwData is not an icon request";
-    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_PARAMETER)) << "no pixels and no icon";
-    r.cbSize = 88;
-    EXPECT_EQ(SendCopy(Payload(NIMBRA_NIM_ADD, r)), std::make_pair(0ul, (DWORD)ERROR_INVALID_FORM_SIZE));
-    EXPECT_EQ(IconCount, 0u) << "a bad payload was accepted";
-    // The clock item's icon comes and goes with its window; reloads make it once.
     CopyText(AppSettings.PluginList, L"1::NimbraClock::");
     PluginListChanged = true;
     ReloadItems();
