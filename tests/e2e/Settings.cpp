@@ -70,8 +70,8 @@ protected:
     }
     void TapControl(HWND page, int id)
     {
-        POINT p = Centre(GetDlgItem(page, id));
-        Tap(p.x, p.y);
+        std::array<LONG, 4> r = WindowPlace(GetDlgItem(page, id));
+        Tap((r[0] + r[2]) / 2, (r[1] + r[3]) / 2);
     }
     // The navigation bar's OK for the dialog, at the bar's right end. The bar follows the
     // foreground window a few times a second: the tap waits until it shows the dialog's title.
@@ -90,7 +90,9 @@ protected:
     }
 };
 
-TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
+// (How the flag is written to the file is the settings file's own test; that OK stores the file
+// at all, the next one's.)
+TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
 {
     Start(L"1::NoSuchItem::");
     ASSERT_TRUE(PumpUntil([&] { return MenuBarOf(window) != nullptr; }, 5000));
@@ -107,13 +109,11 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(window)[3] == (disable ? height : height - 26); }, 5000));
         EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
         EXPECT_EQ(WindowText(window), disable ? L"Renamed" : L"Start");
-        EXPECT_EQ(FileText(SettingsFile).find(L"DisableCommandBar = 1\n") != std::wstring::npos, disable) << Narrow(FileText(SettingsFile));
     }
 }
 
-TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsTheMenuBar)
+TEST_F(Settings, TickedItemsInTheirNewOrderAreHosted)
 {
-    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys", L"Software\\Nimbra Test Keys");
     Start(L"0::");   // no item: the dialog opens at once
     HWND dialog = WaitForDialog();
     ASSERT_TRUE(dialog);
@@ -133,15 +133,6 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
     RECT r = RemoteListRowRect(list, notes);
     Tap(r.left + 40, (r.top + r.bottom) / 2);
     for (int i = notes; i > clock; i--) TapControl(plugins, IDC_UP);
-
-    // The soft-key editor: the right key of the Today keys, labelled anew, starting Nimbra; the
-    // note that follows is answered with Enter.
-    HWND keys = PageWith(dialog, IDC_APPLY_KEY);
-    ShowTab(dialog, 2);
-    SetWindowTextW(GetDlgItem(keys, IDC_KEY_LABEL), L"Xyz");
-    TapControl(keys, IDC_APPLY_KEY);
-    EXPECT_TRUE(PumpUntil([&] { HWND box = FindWindowW(L"#32770", L"Start"); return box && IsWindowVisible(box); }, 5000));
-    PressKey(VK_RETURN);
     TapOk(dialog);
 
     EXPECT_TRUE(PumpUntil([&] { return FileText(SettingsFile).find(L"Plugins = 2::NimbraNotes::NimbraClock::\n") == 0; }, 5000))
@@ -153,10 +144,6 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
         clockItem = FindWindowExW(host, nullptr, L"NimbraClockItem", nullptr);
         return notesItem && clockItem && WindowPlace(notesItem)[1] < WindowPlace(clockItem)[1];
     }, 5000)) << "the notes are not hosted above the clock";
-    HWND bar = nullptr;
-    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, IDM_RIGHTKEY) == L"Xyz"; }, 5000));
-    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys");
-    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");
 }
 
 // The shortcut that Run on Startup makes starts Nimbra at the next boot, behind the system

@@ -37,17 +37,3 @@ RECT RemoteListRowRect(HWND list, int row)
     MapWindowPoints(list, nullptr, (POINT *)&r, 2);
     return r;
 }
-
-std::wstring RemoteButtonText(HWND toolbar, int command)
-{
-    WCHAR text[260] = L"";
-    SendRemote(toolbar, TB_GETBUTTONTEXTW, command, text, sizeof text);
-    return std::wstring(text, wcsnlen(text, 260));
-}
-
-POINT Centre(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
