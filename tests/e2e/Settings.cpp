@@ -112,8 +112,9 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
     }
 }
 
-TEST_F(Settings, TickedItemsInTheirNewOrderAreHosted)
+TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsTheMenuBar)
 {
+    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys", L"Software\\Nimbra Test Keys");
     Start(L"0::");   // no item: the dialog opens at once
     HWND dialog = WaitForDialog();
     ASSERT_TRUE(dialog);
@@ -133,6 +134,15 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHosted)
     RECT r = RemoteListRowRect(list, notes);
     Tap(r.left + 40, (r.top + r.bottom) / 2);
     for (int i = notes; i > clock; i--) TapControl(plugins, IDC_UP);
+
+    // The soft-key editor: the right key of the Today keys, labelled anew, starting Nimbra; the
+    // note that follows is answered with Enter.
+    HWND keys = PageWith(dialog, IDC_APPLY_KEY);
+    ShowTab(dialog, 2);
+    SetWindowTextW(GetDlgItem(keys, IDC_KEY_LABEL), L"Xyz");
+    TapControl(keys, IDC_APPLY_KEY);
+    EXPECT_TRUE(PumpUntil([&] { HWND box = FindWindowW(L"#32770", L"Start"); return box && IsWindowVisible(box); }, 5000));
+    PressKey(VK_RETURN);
     TapOk(dialog);
 
     EXPECT_TRUE(PumpUntil([&] { return FileText(SettingsFile).find(L"Plugins = 2::NimbraNotes::NimbraClock::\n") == 0; }, 5000))
@@ -144,6 +154,9 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHosted)
         clockItem = FindWindowExW(host, nullptr, L"NimbraClockItem", nullptr);
         return notesItem && clockItem && WindowPlace(notesItem)[1] < WindowPlace(clockItem)[1];
     }, 5000)) << "the notes are not hosted above the clock";
+    HWND bar = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, IDM_RIGHTKEY) == L"Xyz"; }, 5000));
+    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");   // replaces the test's
 }
 
 // The shortcut that Run on Startup makes starts Nimbra at the next boot, behind the system

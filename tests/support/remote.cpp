@@ -37,3 +37,10 @@ RECT RemoteListRowRect(HWND list, int row)
     MapWindowPoints(list, nullptr, (POINT *)&r, 2);
     return r;
 }
+
+std::wstring RemoteButtonText(HWND toolbar, int command)
+{
+    WCHAR text[260] = L"";
+    SendRemote(toolbar, TB_GETBUTTONTEXTW, command, text, sizeof text);
+    return std::wstring(text, wcsnlen(text, 260));
+}
