@@ -86,15 +86,12 @@ TEST_F(Fuzz, DamagedSettingsFilesLoadWholeFieldsAndFailedSavesKeepTheOldFile)
         for (int m = 0; m < 250; m++) {
             std::vector<unsigned char> b = real;
             const std::wstring line = L"TBPE"[rng() % 4] + (L" = " + std::wstring(round < 2 && m < 12 ? 5 << 19 : rng() % 5000, L'x')) + L"\n";
-            switch (m % 6) {
+            // (A missing byte-order mark and CRLF line ends are the settings file test's own cases.)
+            switch (m % 4) {
             case 0: for (int k = 1 + rng() % 8; k--;) b[rng() % b.size()] ^= 1 << (rng() % 8); break;
-            case 1: b.erase(b.begin(), b.begin() + 2); break;                       // no byte-order mark
-            case 2: for (size_t i = 2; i + 1 < b.size(); i += 2)                    // CRLF
-                        if (b[i] == '\n' && !b[i + 1]) b.insert(b.begin() + i, {'\r', 0}), i += 2;
-                    break;
-            case 3: b.push_back((unsigned char)rng()); break;                       // odd byte count
-            case 4: b.insert(b.begin() + 2 + 2 * (rng() % (b.size() / 2 - 1)), {0, 0}); break;
-            case 5: b.insert(b.begin() + 2, (const unsigned char *)line.data(), (const unsigned char *)(line.data() + line.size()));
+            case 1: b.push_back((unsigned char)rng()); break;                       // odd byte count
+            case 2: b.insert(b.begin() + 2 + 2 * (rng() % (b.size() / 2 - 1)), {0, 0}); break;
+            case 3: b.insert(b.begin() + 2, (const unsigned char *)line.data(), (const unsigned char *)(line.data() + line.size()));
             }
             check(b, m % 10 == 0);
             ASSERT_FALSE(HasFailure()) << "round " << round << " mutation " << m;
