@@ -92,13 +92,9 @@ static LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         CallHost(item, GetParent(hwnd), AT_PAINT);
         return 0;
     case WM_TIMER:
-        CallHost(item, GetParent(hwnd), AT_TIMER);
-        return 0;
     case WM_LBUTTONDOWN:
-        CallHost(item, GetParent(hwnd), AT_TAP);
-        return 0;
     case WM_MOVE:
-        CallHost(item, GetParent(hwnd), AT_MOVE);
+        CallHost(item, GetParent(hwnd), msg == WM_TIMER ? AT_TIMER : msg == WM_MOVE ? AT_MOVE : AT_TAP);
         return 0;
     case WM_DESTROY:
         Log(item->Name, L"destroy");

@@ -70,8 +70,8 @@ protected:
     }
     void TapControl(HWND page, int id)
     {
-        POINT p = Centre(GetDlgItem(page, id));
-        Tap(p.x, p.y);
+        std::array<LONG, 4> r = WindowPlace(GetDlgItem(page, id));
+        Tap((r[0] + r[2]) / 2, (r[1] + r[3]) / 2);
     }
     // The navigation bar's OK for the dialog, at the bar's right end. The bar follows the
     // foreground window a few times a second: the tap waits until it shows the dialog's title.
@@ -90,7 +90,9 @@ protected:
     }
 };
 
-TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
+// (How the flag is written to the file is the settings file's own test; that OK stores the file
+// at all, the next one's.)
+TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
 {
     Start(L"1::NoSuchItem::");
     ASSERT_TRUE(PumpUntil([&] { return MenuBarOf(window) != nullptr; }, 5000));
@@ -107,7 +109,6 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkSavesTheMenuBarSettingAndTheTitle)
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(window)[3] == (disable ? height : height - 26); }, 5000));
         EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
         EXPECT_EQ(WindowText(window), disable ? L"Renamed" : L"Start");
-        EXPECT_EQ(FileText(SettingsFile).find(L"DisableCommandBar = 1\n") != std::wstring::npos, disable) << Narrow(FileText(SettingsFile));
     }
 }
 
@@ -155,8 +156,7 @@ TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsThe
     }, 5000)) << "the notes are not hosted above the clock";
     HWND bar = nullptr;
     EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, IDM_RIGHTKEY) == L"Xyz"; }, 5000));
-    DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys");
-    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");
+    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");   // replaces the test's
 }
 
 // The shortcut that Run on Startup makes starts Nimbra at the next boot, behind the system

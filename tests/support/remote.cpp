@@ -44,10 +44,3 @@ std::wstring RemoteButtonText(HWND toolbar, int command)
     SendRemote(toolbar, TB_GETBUTTONTEXTW, command, text, sizeof text);
     return std::wstring(text, wcsnlen(text, 260));
 }
-
-POINT Centre(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}

@@ -10,5 +10,3 @@ std::wstring RemoteListText(HWND list, int row);
 RECT RemoteListRowRect(HWND list, int row);
 // The text of a toolbar button by its command (the menu bar's soft keys).
 std::wstring RemoteButtonText(HWND toolbar, int command);
-// The centre of a window on the screen.
-POINT Centre(HWND window);

@@ -64,21 +64,6 @@ unsigned FailAt;
 // The real content, then the file cut at FailAt bytes and a failure reported, as a full disk would.
 bool WriteThenFailAt(HANDLE file) { return WriteSettingsFile(file), SetFilePointer(file, (LONG)FailAt, nullptr, FILE_BEGIN), !SetEndOfFile(file); }
 
-// A 1 x 1 picture tiled over the screen's square, timed.
-void ExpectQuickTiling()
-{
-    BackgroundDC = CreateCompatibleDC(nullptr);
-    ASSERT_TRUE(WriteEncodedImage(DIR + L"dot.bmp", GUID_ContainerFormatBmp, 1, 1, {0, 0, 255, 0}, 4));
-    HBITMAP dot = SHLoadImageFile((DIR + L"dot.bmp").c_str());
-    const double start = Ms();
-    CustomBackground = true;
-    SetBackgroundBitmap(dot);
-    const int side = std::max(GetDeviceCaps(BackgroundDC, HORZRES), GetDeviceCaps(BackgroundDC, VERTRES));
-    printf("[ compose  ] 1 x 1 over %d x %d: %.0f ms\n", side, side, Ms() - start);
-    EXPECT_LT(Ms() - start, 50.0);   // one copy per pixel took 139 ms at 640 x 640
-    EXPECT_EQ(GetPixel(BackgroundDC, side - 1, side - 1), RGB(255, 0, 0));
-}
-
 } // namespace
 
 TEST_F(Fuzz, DamagedSettingsFilesLoadWholeFieldsAndFailedSavesKeepTheOldFile)
@@ -101,15 +86,12 @@ TEST_F(Fuzz, DamagedSettingsFilesLoadWholeFieldsAndFailedSavesKeepTheOldFile)
         for (int m = 0; m < 250; m++) {
             std::vector<unsigned char> b = real;
             const std::wstring line = L"TBPE"[rng() % 4] + (L" = " + std::wstring(round < 2 && m < 12 ? 5 << 19 : rng() % 5000, L'x')) + L"\n";
-            switch (m % 6) {
+            // (A missing byte-order mark and CRLF line ends are the settings file test's own cases.)
+            switch (m % 4) {
             case 0: for (int k = 1 + rng() % 8; k--;) b[rng() % b.size()] ^= 1 << (rng() % 8); break;
-            case 1: b.erase(b.begin(), b.begin() + 2); break;                       // no byte-order mark
-            case 2: for (size_t i = 2; i + 1 < b.size(); i += 2)                    // CRLF
-                        if (b[i] == '\n' && !b[i + 1]) b.insert(b.begin() + i, {'\r', 0}), i += 2;
-                    break;
-            case 3: b.push_back((unsigned char)rng()); break;                       // odd byte count
-            case 4: b.insert(b.begin() + 2 + 2 * (rng() % (b.size() / 2 - 1)), {0, 0}); break;
-            case 5: b.insert(b.begin() + 2, (const unsigned char *)line.data(), (const unsigned char *)(line.data() + line.size()));
+            case 1: b.push_back((unsigned char)rng()); break;                       // odd byte count
+            case 2: b.insert(b.begin() + 2 + 2 * (rng() % (b.size() / 2 - 1)), {0, 0}); break;
+            case 3: b.insert(b.begin() + 2, (const unsigned char *)line.data(), (const unsigned char *)(line.data() + line.size()));
             }
             check(b, m % 10 == 0);
             ASSERT_FALSE(HasFailure()) << "round " << round << " mutation " << m;
@@ -141,7 +123,7 @@ TEST_F(Fuzz, DamagedSettingsFilesLoadWholeFieldsAndFailedSavesKeepTheOldFile)
 // Damaged BMP, PNG, GIF (the device's watermark) and JPEG files through the image loader, every
 // 8th also as the custom background: no crash, each load under 2 s, every bitmap made deleted,
 // the process's peak memory growth under 300 MB. A picture larger than the screen takes (16 M
-// pixels) is refused from its header, before decoding; a 1 x 1 picture tiles the screen quickly.
+// pixels) is refused from its header, before decoding.
 TEST_F(Fuzz, DamagedAndOversizedPicturesLeaveNoBitmapAndTinyOnesTileQuickly)
 {
     std::mt19937 rng = Seeded(2024);
@@ -188,9 +170,22 @@ TEST_F(Fuzz, DamagedAndOversizedPicturesLeaveNoBitmapAndTinyOnesTileQuickly)
     printf("[ cases    ] %d pictures, %d decoded, slowest %.0f ms, peak growth %ld MB\n", cases, decoded, slowest, peakMb() - peakBefore);
     EXPECT_LT(slowest, 2000.0);
     EXPECT_LT(peakMb() - peakBefore, 300);
-    FreeBackgroundDC();
-    ExpectQuickTiling();
 }
 
+// A 1 x 1 picture tiled over the screen's square, timed, on the largest screen (a tiling that
+// copies once per pixel shows best there).
 class Fuzz_Hires : public Fuzz {};
-TEST_F(Fuzz_Hires, OnePixelTilesTheLargeScreenQuickly) { ExpectQuickTiling(); }
+TEST_F(Fuzz_Hires, OnePixelTilesTheLargeScreenQuickly)
+{
+    BackgroundDC = CreateCompatibleDC(nullptr);
+    ASSERT_TRUE(WriteEncodedImage(DIR + L"dot.bmp", GUID_ContainerFormatBmp, 1, 1, {0, 0, 255, 0}, 4));
+    HBITMAP dot = SHLoadImageFile((DIR + L"dot.bmp").c_str());
+    const double start = Ms();
+    CustomBackground = true;
+    SetBackgroundBitmap(dot);
+    const int side = std::max(GetDeviceCaps(BackgroundDC, HORZRES), GetDeviceCaps(BackgroundDC, VERTRES));
+    printf("[ compose  ] 1 x 1 over %d x %d: %.0f ms\n", side, side, Ms() - start);
+    EXPECT_LT(Ms() - start, 50.0);   // one copy per pixel took 139 ms at 640 x 640
+    EXPECT_EQ(GetPixel(BackgroundDC, side - 1, side - 1), RGB(255, 0, 0));
+}
+
