@@ -60,9 +60,7 @@ TEST_F(ItemHost_Window, StacksItemsWithOneRowGapsAndSeparatorsPlacesNewWindowsAn
     EXPECT_EQ(Tops(), (Ints{0, 51, 97}));
     // A refresh an item asks for from inside its height query runs after the pass.
     AddItem(L"Nag", {{PROBE_HEIGHT, 25}, {PROBE_HOST_CALL, TODAYM_REQUESTREFRESH}, {PROBE_HOST_CALL_AT, 2}});
-    LoadList(L"1::Nag::");
-    DeleteFileW(PROBE_LOG_PATH);
-    LayoutItems(false);
+    LoadList(L"1::Nag::"), DeleteFileW(PROBE_LOG_PATH), LayoutItems(false);
     // Asked again from inside that pass, it is already answered.
     EXPECT_EQ(Log("Nag", {"query", "hostcall"}), (Lines{"query tli=self cyp=25 -> 0", "hostcall 1127 -> 1",
                                                      "query tli=self cyp=25 -> 0", "hostcall 1127 -> 1"}));
@@ -105,6 +103,8 @@ TEST_F(ItemHost_Window, LinesPagesAndThumbMoveTheItemsOverTheStillBackgroundAlso
     LoadHeights({39999, 500});
     EXPECT_EQ(Scroll(SB_THUMBPOSITION, 39902), 39902);
     EXPECT_EQ(Tops()[1], 99);
+    LoadHeights({30});   // content that fits while scrolled: the bar goes, the item is at the top in full width
+    EXPECT_EQ(std::make_tuple(ScrollBarShown, Tops()[0], WindowPlace(Items[0].hwndCustom)[2]), std::make_tuple(false, 0, ClientWidth));
 }
 
 TEST_F(ItemHost_Window, AnswersTheItemsQueries)

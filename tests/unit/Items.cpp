@@ -19,7 +19,7 @@ TEST(Items, ParsesCountThenNames)
         {L" \t+2::A::B::tail", {L"A", L"B"}, true}, {L"2x::A::B", {L"A", L""}, true},   // text after the last "::" is no name
         {L"3::" + longest + L"::" + tooLong + L"::Beta::", {longest, L"", L"Beta"}, true},   // too long: left empty
         {L"", {}, true}, {L"Alpha", {}, true}, {L"0::Alpha::", {}, true}, {L"none::Alpha::", {}, true},
-        {L"-2::A::", {}, false}, {L"-99999999999::A::", {}, false}, {L"99999999999::A::", {}, false},
+        {L"-2::A::", {}, false}, {L"-99999999999::A::", {}, false}, {L"18446744073709551617::A::", {}, false},
         {std::to_wstring(fits + 1) + L"::A::", {}, false},
         {std::to_wstring(fits) + L"::", std::vector<std::wstring>(MAX_HOSTED_ITEMS), true},   // cut to what a list can name
     };
@@ -89,14 +89,15 @@ TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
     AddItem(L"Other");
     LoadList(L"3::Twice::Other::Twice::");
     SelectedItem = 1;
-    // What another program sends: no match for another case, a text that is not terminated
-    // UTF-16 or a pointer from another process; then the name; then none, which is all.
+    // What another program sends: no match for another case or a name's beginning, a text that
+    // is not terminated UTF-16 or a pointer from another process; then the name; then none,
+    // which is all.
     auto unload = [](const void *data, DWORD size) {
         COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)};
         return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
     };
-    EXPECT_EQ((Ints{(int)unload(L"twice", 12), (int)unload("Twice", 6), (int)unload(L"Twice", 10),
-                    (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(4, 1));
+    EXPECT_EQ((Ints{(int)unload(L"twice", 12), (int)unload(L"Twic", 10), (int)unload("Twice", 6), (int)unload(L"Twice", 10),
+                    (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(5, 1));
     EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
     EXPECT_EQ(unload(L"Twice", sizeof L"Twice"), 1);
     EXPECT_EQ(Tops(), (Ints{-1, 21, -1}));

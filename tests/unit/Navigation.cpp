@@ -75,8 +75,7 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     Press({VK_UP});     // up from nothing does nothing
     EXPECT_EQ(Sel(""), (Lines{"navigate 40 -> 0", "lost 0 -> 0"}));
-    Press({VK_DOWN});
-    EXPECT_EQ(Where(), std::make_pair(0, -1)) << "down starts again at the first item";
+    EXPECT_EQ((Press({VK_DOWN}), Where()), std::make_pair(0, -1)) << "down starts again at the first item";
     Press({VK_UP});     // up from the first item: it loses the selection, nothing is selected
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     Press({VK_DOWN});   // an unload of the selected item by name takes the selection with it
@@ -85,28 +84,26 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     // With a strip, the selection goes on into it past the last item.
     Load({1, 0});
     ShowStrip(3);
-    Press({VK_DOWN});
-    SelectedIcon = 1;   // tapped earlier: the highlight stays where it is
+    Press({VK_DOWN}), SelectedIcon = 1;   // tapped earlier: the highlight stays where it is
     Press({VK_DOWN});       // B refuses: into the strip
     EXPECT_EQ(Where(), std::make_pair(2, 1));
     SelectedIcon = -1;
     Press({VK_DOWN});       // with no highlight, on the leftmost visible icon
     EXPECT_EQ(Where(), std::make_pair(2, 2));
-    Press({VK_LEFT});       // already the leftmost visible
-    EXPECT_EQ(SelectedIcon, 2);
-    Press({VK_RIGHT, VK_RIGHT, VK_RIGHT});   // stops at icon 0
-    EXPECT_EQ(SelectedIcon, 0);
-    Press({VK_DOWN});   // stays in the strip
-    EXPECT_EQ(Where(), std::make_pair(2, 0));
+    EXPECT_EQ((Press({VK_LEFT}), SelectedIcon), 2) << "already the leftmost visible";
+    EXPECT_EQ((Press({VK_RIGHT, VK_RIGHT, VK_RIGHT}), SelectedIcon), 0) << "stops at icon 0";
+    EXPECT_EQ((Press({VK_DOWN}), Where()), std::make_pair(2, 0)) << "stays in the strip";
     Press({VK_RETURN});
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, Owner, WM_APP + 3, WM_APP + 3, PM_REMOVE));
     EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam), std::make_pair((WPARAM)1, (LPARAM)WM_LBUTTONUP));
     EXPECT_FALSE(PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)) << "Enter posts the button-up only";
     DeleteFileW(PROBE_LOG_PATH);
-    Press({VK_UP});     // the highlight goes; offered to B, then A
+    Press({VK_UP, VK_LEFT});   // the highlight goes; offered to B, then A, which keeps it at Left
     EXPECT_EQ(Where(), std::make_pair(0, -1));
-    EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1"}));
+    Press({VK_UP, VK_LEFT});   // up from A to nothing, where Left moves no highlight
+    EXPECT_EQ(Where(), std::make_pair(-1, -1));
+    EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1", "navigate 37 -> 0", "navigate 38 -> 0", "lost 0 -> 0"}));
     // A turn that leaves the selected icon undrawn takes the selection from it: Enter tells no
     // one, and Left starts again from the right end.
     ReleaseIconStrip(), Resize(320, 240), ShowStrip(16);
@@ -139,6 +136,9 @@ TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOffered
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
     EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
     EXPECT_TRUE(GetUpdateRect(IconStrip, nullptr, FALSE)) << "the icon's highlight stayed on the screen";
+    Load({1 | 8, 1 | 8});   // items that take the selection back when told they lost it: the first one tapped keeps it
+    HandleTookSelection(Items[0].hwndCustom), HandleTookSelection(Items[1].hwndCustom);
+    EXPECT_EQ(Where(), std::make_pair(0, -1));
 }
 
 } // namespace
