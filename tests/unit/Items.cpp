@@ -45,7 +45,8 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
               (Lines{"init cyp=30", "show 1", "clearcache tli=self", "query tli=self cyp=30 -> 0",
                      "query tli=self cyp=30 -> 0", "clearcache tli=self", "destroy"}));
     // The load rules, and the switch-off on the system Today screen.
-    AddItem(L"Good");
+    AddItem(L"Good");   // with an "Enabled" of 8 bytes, which is no DWORD: not switched on
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyOf(L"Good").c_str(), L"Enabled", REG_DWORD, "\1\0\0\0\0\0\0\0", 8);
     AddItem(L"NoDll", {}, nullptr);
     AddItem(L"Missing", {}, L"C:\\Program Files\\Nimbra\\plugins\\NoSuchItem.dll");
     AddItem(L"NoExport", {}, L"C:\\windows\\system32\\version.dll");
@@ -67,14 +68,12 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
     DWORD start = GetTickCount();
     LoadList(L"10::Good::NoDll::Missing::NoExport::Refuses::BuiltIn::Later::OnA::OnB::::");
     EXPECT_LT(GetTickCount() - start, 8000u);
-    SetEvent(release);
-    hung.join();
-    CloseHandle(release);
+    SetEvent(release), hung.join(), CloseHandle(release);
     ASSERT_EQ(Tops(), (Ints{0, -1, -1, -1, -1, -1, 21, 42, 63, -1}));
     EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
     EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}), (Ints{7, 1, 9, 2}));
     auto enabled = [](const wchar_t *name) { DWORD value = 9; RegistryGetDWORD(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", &value); return (int)value; };
-    EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L"")}), (Ints{0, 0, 1}));
+    EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L""), enabled(L"Good")}), (Ints{0, 0, 1, 9}));
     EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"Enabled");
     ReloadItems();
@@ -90,14 +89,14 @@ TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
     LoadList(L"3::Twice::Other::Twice::");
     SelectedItem = 1;
     // What another program sends: no match for another case or a name's beginning, a text that
-    // is not terminated UTF-16 or a pointer from another process; then the name; then none,
-    // which is all.
+    // is not terminated UTF-16 (or has an odd byte count) or a pointer from another process; then
+    // the name; then none, which is all.
     auto unload = [](const void *data, DWORD size) {
         COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)};
         return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
     };
     EXPECT_EQ((Ints{(int)unload(L"twice", 12), (int)unload(L"Twic", 10), (int)unload("Twice", 6), (int)unload(L"Twice", 10),
-                    (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(5, 1));
+                    (int)unload(L"Twice\0", 13), (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(6, 1));
     EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
     EXPECT_EQ(unload(L"Twice", sizeof L"Twice"), 1);
     EXPECT_EQ(Tops(), (Ints{-1, 21, -1}));

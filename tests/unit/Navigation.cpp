@@ -105,10 +105,10 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(Where(), std::make_pair(-1, -1));
     EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1", "navigate 37 -> 0", "navigate 38 -> 0", "lost 0 -> 0"}));
     // A turn that leaves the selected icon undrawn takes the selection from it: Enter tells no
-    // one, and Left starts again from the right end.
+    // one, and Left starts again from the right end; the strip keeps its rows.
     ReleaseIconStrip(), Resize(320, 240), ShowStrip(16);
     SelectedItem = (int)ItemCount, SelectedIcon = 14, Resize(240, 320), Press({VK_RETURN, VK_LEFT});
-    EXPECT_EQ(std::make_pair(SelectedIcon, PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)), std::make_pair(0, FALSE));
+    EXPECT_EQ(std::make_tuple(SelectedIcon, PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE), ViewHeight + TrayHeight), std::make_tuple(0, FALSE, 320));
 }
 
 // A candidate holds the selection before it is asked: announcing it from inside the question
