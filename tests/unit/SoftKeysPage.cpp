@@ -21,11 +21,11 @@ std::wstring Value(HKEY root, const std::wstring &key, const WCHAR *name)
 
 Texts Edits() { return {WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_LABEL)), WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_PATH))}; }
 
-// Fills the edits when given texts (the label as pasted, within the edit's limit) and presses a
-// button; answers the caption of the note it showed, or "-" for none. A box given a child as its owner belongs to the child's dialog.
+// Fills the edits when given texts (the label as typed, as far as the edit takes it) and presses
+// a button; answers the caption of the note it showed, or "-" for none. A box given a child as its owner belongs to the child's dialog.
 std::wstring Press(int id, const std::wstring &label = L"?", const std::wstring &path = L"?")
 {
-    if (label != L"?") SendDlgItemMessageW(SoftKeysPage, IDC_KEY_LABEL, EM_SETSEL, 0, -1), SendDlgItemMessageW(SoftKeysPage, IDC_KEY_LABEL, EM_REPLACESEL, FALSE, (LPARAM)label.c_str());
+    if (label != L"?") { SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, L""); for (wchar_t c : label) SendDlgItemMessageW(SoftKeysPage, IDC_KEY_LABEL, WM_CHAR, c, 0); }
     if (path != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path.c_str());
     std::vector<ShownBox> boxes = BoxesShownBy([id] { Click(SoftKeysPage, id); });
     if (boxes.empty()) return L"-";
