@@ -62,7 +62,7 @@ TEST_F(SoftKeysPage_Dialog, WritesWhereTheChoiceSays)
         Press(IDC_LOAD_KEY, L"old", L"old");
         EXPECT_EQ(Edits(), Texts({L"Lbl", L""}));
         SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);
-        EXPECT_EQ(Press(IDC_APPLY_KEY, label) + Edits()[0], L"Keys Test" + label.substr(0, 31)) << "a label holds what the soft keys read";
+        EXPECT_EQ(Press(IDC_APPLY_KEY, label).append(Edits()[0]), L"Keys Test" + label.substr(0, 31)) << "a label holds what the soft keys read";
         Press(IDC_LOAD_KEY, L"", L"");
         EXPECT_EQ(Edits(), Texts({label.substr(0, 31), quoted})) << "and is stored so";
         Press(IDC_APPLY_KEY, L"Lbl", std::wstring(400, L't'));
