@@ -132,9 +132,9 @@ TEST_F(Tray, RejectedRequestsChangeNothingAndAddModifyDeleteKeepTheOrderAndTheHi
 
 TEST_F(Tray, StripComesOnceAfterABurstGoesWithTheLastIconAndTapsSelectByPitch)
 {
-    // A change every 300 ms: each restarts the 500 ms wait, but the strip comes 1 s after the first.
-    for (UINT n = 1; n <= 6; n++) {
-        if (n > 1) PumpFor(300);
+    // A change every 100 ms: each restarts the 500 ms wait, but the strip comes 1 s after the first.
+    for (UINT n = 1; n <= 16; n++) {
+        if (n > 1) PumpFor(100);
         EXPECT_TRUE(n != 3 || !IconStrip) << "the strip came before the burst ended";
         n <= 3 ? Add(n) : (void)Op(NIMBRA_NIM_MODIFY, Record(1, nullptr, NIMBRA_NIF_TIP));
     }
