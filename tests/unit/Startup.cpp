@@ -38,8 +38,6 @@ TEST(Startup, PathsThatDoNotFitAreNeverCut)
     const std::wstring fits = L"C:\\" + std::wstring(243, L'f');
     EXPECT_EQ(StartCopy(fits, L"n.exe"), L"0|" + fits + L"\\settings.ini|" + startup + L"\\n.exe_.lnk");
     EXPECT_EQ(StartCopy(fits + L"g", L"n.exe"), L"-1||" + std::wstring(startup) + L"\\n.exe_.lnk");
-    // A program path longer than the module name's buffer is cut there: it names no settings file.
-    EXPECT_EQ(StartCopy(L"C:\\" + std::wstring(197, L'm'), std::wstring(60, L'n') + L".exe").substr(0, 4), L"-1||");
     // ShortcutPath is the start-up folder, "\", the file name and "_.lnk". One that does not fit
     // is left empty, which means that no shortcut can be made; the start goes on.
     const std::wstring name = std::wstring(MAX_PATH - 1 - wcslen(startup) - 1 - 5 - 4, L'n') + L".exe";
