@@ -20,7 +20,8 @@ void Hold(int x, int y, DWORD ms)
     // end the hold.
     PumpFor(300);
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-    PumpFor(ms);
+    // The stylus trembles by the drag tolerance, the most a hold may move.
+    PumpFor(100), MovePointerTo(x + GetSystemMetrics(SM_CXDRAG), y - GetSystemMetrics(SM_CYDRAG)), PumpFor(ms - 100);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     PumpMessages();
 }

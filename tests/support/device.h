@@ -5,7 +5,7 @@
 
 // A tap (press and release) at a screen point, as real input.
 void Tap(int x, int y);
-// A press held still for ms milliseconds, then released (a tap-and-hold).
+// A press held for ms milliseconds, trembling by the drag tolerance, then released (a tap-and-hold).
 void Hold(int x, int y, DWORD ms);
 // A press and release of a key, as real input to the foreground window.
 void PressKey(WORD key);

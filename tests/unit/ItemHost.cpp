@@ -91,13 +91,15 @@ TEST_F(ItemHost_Window, LinesPagesAndThumbMoveTheItemsOverTheStillBackgroundAlso
     for (int height : {wide, tall}) {
         Resize(height == wide ? tall : wide, height);
         EXPECT_EQ(Scroll(SB_THUMBPOSITION, 1000), ContentHeight - height) << "the end is reachable at height " << height;
-        EXPECT_EQ(Tops()[2] + 152, height) << "the last item ends at the view's end";
+        EXPECT_EQ(std::make_pair(Tops()[2] + 152, (int)WindowPlace(Items[2].hwndCustom)[2]), std::make_pair(height, ClientWidth - ScrollBarWidth)) << "the last item ends at the view's end, beside the bar";
     }
     // Content beyond the window manager's coordinates: the second item starts where window
     // positions are clamped, and scrolls into place.
     LoadHeights({39999, 500});
     EXPECT_EQ(Scroll(SB_THUMBPOSITION, 39902), 39902);
     EXPECT_EQ(Tops()[1], 99);
+    LoadHeights({30});   // content that fits while scrolled: the bar goes, the item is at the top in full width
+    EXPECT_EQ(std::make_tuple(ScrollBarShown, Tops()[0], WindowPlace(Items[0].hwndCustom)[2]), std::make_tuple(false, 0, ClientWidth));
 }
 
 TEST_F(ItemHost_Window, AnswersTheItemsQueries)

@@ -19,7 +19,7 @@ TEST(Items, ParsesCountThenNames)
         {L" \t+2::A::B::tail", {L"A", L"B"}, true}, {L"2x::A::B", {L"A", L""}, true},   // text after the last "::" is no name
         {L"3::" + longest + L"::" + tooLong + L"::Beta::", {longest, L"", L"Beta"}, true},   // too long: left empty
         {L"", {}, true}, {L"Alpha", {}, true}, {L"0::Alpha::", {}, true}, {L"none::Alpha::", {}, true},
-        {L"-2::A::", {}, false}, {L"-99999999999::A::", {}, false}, {L"99999999999::A::", {}, false},
+        {L"-2::A::", {}, false}, {L"-99999999999::A::", {}, false}, {L"18446744073709551617::A::", {}, false},
         {std::to_wstring(fits + 1) + L"::A::", {}, false},
         {std::to_wstring(fits) + L"::", std::vector<std::wstring>(MAX_HOSTED_ITEMS), true},   // cut to what a list can name
     };
@@ -43,7 +43,9 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
     EXPECT_EQ(Log("Seq", {"init", "show 1", "clearcache", "query", "destroy"}), (Lines{"init cyp=30", "show 1", "clearcache tli=self",
               "query tli=self cyp=30 -> 0", "query tli=self cyp=30 -> 0", "clearcache tli=self", "destroy"}));
     // The load rules, and the switch-off on the system Today screen.
-    AddItem(L"Good"), AddItem(L"NoDll", {}, nullptr), AddItem(L"Missing", {}, L"C:\\Program Files\\Nimbra\\plugins\\NoSuchItem.dll");
+    AddItem(L"Good");   // with an "Enabled" of 8 bytes, which is no DWORD: not switched on
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, KeyOf(L"Good").c_str(), L"Enabled", REG_DWORD, "\1\0\0\0\0\0\0\0", 8);
+    AddItem(L"NoDll", {}, nullptr), AddItem(L"Missing", {}, L"C:\\Program Files\\Nimbra\\plugins\\NoSuchItem.dll");
     AddItem(L"NoExport", {}, L"C:\\windows\\system32\\version.dll"), AddItem(L"Refuses", {{PROBE_FAIL_CREATE, 1}}), AddItem(L"BuiltIn", {{L"Type", 3}});
     AddItem(L"Later", {{L"Type", 5}, {L"Flags", 7}, {L"Options", 1}, {L"Order", 9}, {L"Selectability", 2}});
     AddItem(L"OnA", {{L"Enabled", 1}}), AddItem(L"OnB", {{L"Enabled", 5}});
@@ -61,7 +63,7 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
     EXPECT_TRUE(Items[3].hinstDLL) << "a DLL without the entry point stays loaded until the unload";
     EXPECT_EQ((Ints{(int)Items[6].grfFlags, Items[6].fOptions, (int)Items[6].dwOrder, (int)Items[6].Selectability}), (Ints{7, 1, 9, 2}));
     auto enabled = [](const wchar_t *name) { DWORD value = 9; RegistryGetDWORD(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), L"Enabled", &value); return (int)value; };
-    EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L"")}), (Ints{0, 0, 1}));
+    EXPECT_EQ((Ints{enabled(L"OnA"), enabled(L"OnB"), enabled(L""), enabled(L"Good")}), (Ints{0, 0, 1, 9}));
     EXPECT_EQ(TodayRefreshCount, 1) << "one broadcast for all items switched off";
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"Enabled"), ReloadItems();
     EXPECT_EQ(TodayRefreshCount, 1) << "nothing to switch off: no broadcast";
@@ -72,11 +74,11 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
 TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
 {
     AddItem(L"Twice"), AddItem(L"Other"), LoadList(L"3::Twice::Other::Twice::"), SelectedItem = 1;
-    // What another program sends: no match for another case, a text that is not terminated
-    // UTF-16 or a pointer from another process; then the name; then none, which is all.
+    // What another program sends: no match for another case or a name's beginning, a text that
+    // is not terminated UTF-16 (or has more after its end) or a pointer from another process; then the name; then none, which is all.
     auto unload = [](const void *data, DWORD size) { COPYDATASTRUCT copy = {HM_UNLOADITEMS, size, const_cast<void *>(data)}; return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy); };
-    EXPECT_EQ((Ints{(int)unload(L"twice", 12), (int)unload("Twice", 6), (int)unload(L"Twice", 10),
-                    (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(4, 1));
+    EXPECT_EQ((Ints{(int)unload(L"twice", 12), (int)unload(L"Twic", 10), (int)unload("Twice", 6), (int)unload(L"Twice", 10),
+                    (int)unload(L"Twice\0", 13), (int)SendMessageW(MainWindow, HM_UNLOADITEMS, 0, 0x10)}), Ints(6, 1));
     EXPECT_EQ(Tops(), (Ints{0, 21, 42}));
     EXPECT_EQ(unload(L"Twice", sizeof L"Twice"), 1);
     EXPECT_EQ(std::make_pair(Tops(), SelectedItem), std::make_pair(Ints{-1, 21, -1}, 1));

@@ -34,6 +34,7 @@ TEST_F(MainWindow_Screen, ApplyingSettingsSetsTheCaptionAndBroadcastsOnlyABackgr
     const bool heard = PumpUntil([&] { return TextColor == text; }, 3000);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Color", L"4");
     EXPECT_TRUE(heard);
+    EXPECT_TRUE((ValidateRect(ItemHost, nullptr), SendMessageW(MainWindow, WM_SETTINGCHANGE, TODAY_REFRESH_CODE, 0), GetUpdateRect(ItemHost, nullptr, FALSE))) << "a Today refresh repaints";
     // Destruction releases every GDI object and ends the loop.
     const HGDIOBJ dc = BackgroundDC, pen = SeparatorPen, brush = HighlightBrush, bitmap = BackgroundBitmap;
     ASSERT_TRUE(dc && pen && brush && bitmap);   // the device's colour scheme gives a pen and a brush
@@ -60,8 +61,7 @@ TEST_F(MainWindow_Screen, FillsTheScreenBelowTheNavigationBarAlsoTurnedAndItsOkB
     EXPECT_EQ(host, (std::array<LONG, 4>{0, 26, 320, 240}));
     EXPECT_TRUE(PumpUntil([] { return WindowPlace(MainWindow)[2] == 240 && wcsstr(LoadedImagePath, L"_240_320.") != nullptr; }, 5000));
     EXPECT_TRUE(GetWindowLongW(MainWindow, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) << "the navigation bar shows OK for it";
-    SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
-    SendMessageW(MainWindow, WM_ACTIVATE, WA_CLICKACTIVE, 0);
+    SendMessageW(MainWindow, WM_ACTIVATE, WA_INACTIVE, 0), SendMessageW(MainWindow, WM_ACTIVATE, WA_CLICKACTIVE, 0);
     EXPECT_FALSE(TimerRuns(ItemHost, REFRESH_TIMER)) << "a tap does not start the poll";
     SHFullScreen(MainWindow, SHFS_HIDETASKBAR);
     SendMessageW(MainWindow, WM_ACTIVATE, WA_ACTIVE, 0);

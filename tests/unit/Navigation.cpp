@@ -76,13 +76,14 @@ TEST_F(Navigation, DownAndUpVisitTheItemsThatTakeTheSelectionAndTheStripPastTheL
     EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam), std::make_pair((WPARAM)1, (LPARAM)WM_LBUTTONUP));
     EXPECT_FALSE(PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)) << "Enter posts the button-up only";
     DeleteFileW(PROBE_LOG_PATH);
-    EXPECT_EQ(After({VK_UP}), std::make_pair(0, -1));   // the highlight goes; offered to B, then A
-    EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1"}));
+    EXPECT_EQ(After({VK_UP, VK_LEFT}), std::make_pair(0, -1));   // the highlight goes; offered to B, then A, which keeps it at Left
+    EXPECT_EQ(After({VK_UP, VK_LEFT}), std::make_pair(-1, -1));   // up from A to nothing, where Left moves no highlight
+    EXPECT_EQ(Sel(""), (Lines{"received 38 -> 0", "received 38 -> 1", "navigate 37 -> 0", "navigate 38 -> 0", "lost 0 -> 0"}));
     // A turn that leaves the selected icon undrawn takes the selection from it: Enter tells no
-    // one, and Left starts again from the right end.
+    // one, and Left starts again from the right end; the strip keeps its rows.
     ReleaseIconStrip(), Resize(320, 240), ShowStrip(16);
     SelectedItem = (int)ItemCount, SelectedIcon = 14, Resize(240, 320), Press({VK_RETURN, VK_LEFT});
-    EXPECT_EQ(std::make_pair(SelectedIcon, PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE)), std::make_pair(0, FALSE));
+    EXPECT_EQ(std::make_tuple(SelectedIcon, PeekMessageW(&msg, Owner, 0, 0, PM_REMOVE), ViewHeight + TrayHeight), std::make_tuple(0, FALSE, 320));
 }
 
 // A candidate holds the selection before it is asked: announcing it from inside the question
@@ -104,6 +105,9 @@ TEST_F(Navigation, TappedItemsDeactivationAndAnItemThatUnloadsTheListWhenOffered
     EXPECT_EQ(Sel("B"), Lines{"lost 0 -> 0"});
     EXPECT_FALSE(GetUpdateRect(Items[1].hwndCustom, nullptr, FALSE));
     EXPECT_TRUE(GetUpdateRect(IconStrip, nullptr, FALSE)) << "the icon's highlight stayed on the screen";
+    Load({1 | 8, 1 | 8});   // items that take the selection back when told they lost it: the first one tapped keeps it
+    HandleTookSelection(Items[0].hwndCustom), HandleTookSelection(Items[1].hwndCustom);
+    EXPECT_EQ(Where(), std::make_pair(0, -1));
 }
 
 } // namespace

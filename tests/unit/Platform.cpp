@@ -40,10 +40,10 @@ TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas
     OPENFILENAMEEX ofn = {};
     ofn.lpstrFile = file, ofn.lpstrTitle = title.c_str(), ofn.lpstrFilter = L"Pictures\0*.png;*.jpg\0", ofn.lpstrInitialDir = folder.c_str();
     ofn.Flags = OFN_SHOW_ALL | OFN_FILEMUSTEXIST, ofn.ExFlags = OFN_EXFLAG_DETAILSVIEW;
-    // Cancelled; a pick longer than the buffer (the desktop writes into it then); the desktop's
+    // Cancelled; a pick that leaves the buffer no room for its terminator; the desktop's
     // record size instead of the device's (no chooser opens).
     struct { const wchar_t *answer; DWORD capacity, recordSize; } refusals[] = {
-        {L"", MAX_PATH, sizeof ofn}, {picked.c_str(), 20, sizeof ofn}, {picked.c_str(), MAX_PATH, sizeof(OPENFILENAMEW)}};
+        {L"", MAX_PATH, sizeof ofn}, {picked.c_str(), (DWORD)picked.size(), sizeof ofn}, {picked.c_str(), MAX_PATH, sizeof(OPENFILENAMEW)}};
     for (auto refusal : refusals) {
         SCOPED_TRACE(testing::Message() << "answer '" << Narrow(refusal.answer) << "' capacity " << refusal.capacity);
         CopyText(file, L"\\Windows\\old.png"), ofn.nMaxFile = refusal.capacity, ofn.lStructSize = refusal.recordSize;

@@ -71,8 +71,8 @@ TEST_F(PluginsPage_Dialog, RowsFollowTheRegistryOrderThirtyAtMostUpAndDownMoveTh
          "A -1 B 1 C 3", "0::"},
         {"a renumbering that wraps starts afresh", {{L"A", (DWORD)-3}, {L"B", (DWORD)-3}, {L"C", (DWORD)-3}}, L"0::", "A 2 B 4 C 6", "0::"},
         {"so does one that turns negative", {{L"A", 0x7FFFFFFF}, {L"B", 0x7FFFFFFF}}, L"0::", "B 2 A 4", "0::"},
-        {"ticked by whole names the count takes", {{L"Clo", 1}, {L"Clock", 2}, {L"NimbraClock", 3}, {L"Other", 4}, {L"Zed", 5}},
-         L"2::NimbraClock::Other::Zed::Clo", "Clo 2 Clock 4 NimbraClock* 6 Other* 8 Zed 10", "2::NimbraClock::Other::"},
+        {"ticked by whole names the count takes", {{L"Clo", 1}, {L"NimbraClocks", 2}, {L"NimbraClock", 3}, {L"Other", 4}, {L"Zed", 5}},
+         L"2::NimbraClock::Other::Zed::Clo", "Clo 2 NimbraClocks 4 NimbraClock* 6 Other* 8 Zed 10", "2::NimbraClock::Other::"},
         {"nothing ticked, no \"::\" before", {{L"A", 2}}, L"", "A 2", "0::"}, {"no Items key: what it hosts stays", {}, L"1::A::", "", "1::A::"},
     };
     AppSettings.EnableBackground = 1;

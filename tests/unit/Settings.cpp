@@ -49,8 +49,8 @@ TEST_F(Settings_File, LoadsKeysDamagedFilesAndLongValuesAndSavesWithoutEverLosin
     const Case cases[] = {
         {"empty", {}, {L"Start", L"old", L"", 0, 1, 0}},
         {"first letters; case matters; the later line wins; the value is all after the first \" = \"",
-         Utf16(L"bigtray = 1\nBox = 1\nBanner = b.png\nPx = 1::Q::\nTitle = One\nTime = a = b\nEnd = 3\n"
-               L"Dull = yes\nXylophone = 1\nTitle=NoSpaces\nno separator here\nBigger =   -12abc\n"),
+         Utf16(L"Banner = b.png\nPx = 1::Q::\nTitle = One\nTime = a = b\nEnd = 3\nDull = yes\nXylophone = 1\n"
+               L"Title=NoSpaces\nno separator here\nBigger =   -12abc\nbigtray = 1\nBox = 1\n"),
          {L"a = b", L"1::Q::", L"b.png", 3, 0, -12}},
         {"empty values are taken as such", Utf16(L"Title = \nPlugins = \n"), {L"", L"", L"", 0, 1, 0}},
         {"no byte-order mark: the first line loses its first character",

@@ -122,12 +122,12 @@ TEST_F(SoftKeys_Screen, WithoutABarTheKeysStartTheProgramsAndAfterTheDialogTheBa
         SCOPED_TRACE(testing::Message() << "disable " << row.disable << " edited " << row.edited << " bar " << !!MenuBar);
         HWND before = MenuBar;
         AppSettings.DisableCommandBar = row.disable;
-        SoftKeysEdited = row.edited;
+        SoftKeysEdited = row.edited, LeftKeyPath[0] = 0;   // the keys are read again after every dialog
         ASSERT_TRUE(RunSettingsDialog([](HWND) {}, DialogEnd::Close));
         // The bar, whether it is the one before, whether a replaced bar lives on, the flag, the window's bottom.
         EXPECT_EQ((std::vector<int>{MenuBar && IsWindow(MenuBar), before && MenuBar == before, before && MenuBar != before && IsWindow(before),
-                                    SoftKeysEdited, (int)WindowPlace(MainWindow)[3]}),
-                  (std::vector<int>{!row.disable, row.kept, 0, row.editedAfter, row.disable ? Height : Height - Bar}));
+                                    SoftKeysEdited, (int)WindowPlace(MainWindow)[3], LeftKeyPath[0] != 0}),
+                  (std::vector<int>{!row.disable, row.kept, 0, row.editedAfter, row.disable ? Height : Height - Bar, 1}));
     }
 }
 

@@ -21,11 +21,11 @@ std::wstring Value(HKEY root, const std::wstring &key, const WCHAR *name)
 
 Texts Edits() { return {WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_LABEL)), WindowText(GetDlgItem(SoftKeysPage, IDC_KEY_PATH))}; }
 
-// Fills the edits when given texts and presses a button; answers the caption of the note it
-// showed, or "-" for none. A box given a child as its owner belongs to the child's dialog.
+// Fills the edits when given texts (the label as typed, as far as the edit takes it) and presses
+// a button; answers the caption of the note it showed, or "-" for none. A box given a child as its owner belongs to the child's dialog.
 std::wstring Press(int id, const std::wstring &label = L"?", const std::wstring &path = L"?")
 {
-    if (label != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, label.c_str());
+    if (label != L"?") { SetDlgItemTextW(SoftKeysPage, IDC_KEY_LABEL, L""); for (wchar_t c : label) SendDlgItemMessageW(SoftKeysPage, IDC_KEY_LABEL, WM_CHAR, c, 0); }
     if (path != L"?") SetDlgItemTextW(SoftKeysPage, IDC_KEY_PATH, path.c_str());
     std::vector<ShownBox> boxes = BoxesShownBy([id] { Click(SoftKeysPage, id); });
     if (boxes.empty()) return L"-";
@@ -62,9 +62,9 @@ TEST_F(SoftKeysPage_Dialog, WritesWhereTheChoiceSays)
         Press(IDC_LOAD_KEY, L"old", L"old");
         EXPECT_EQ(Edits(), Texts({L"Lbl", L""}));
         SendMessageW(SoftKeysPage, WM_INITDIALOG, 0, 0);
-        EXPECT_EQ(Press(IDC_APPLY_KEY, label), L"Keys Test");
+        EXPECT_EQ(Press(IDC_APPLY_KEY, label).append(Edits()[0]), L"Keys Test" + label.substr(0, 31)) << "a label holds what the soft keys read";
         Press(IDC_LOAD_KEY, L"", L"");
-        EXPECT_EQ(Edits(), Texts({label.substr(0, 31), quoted})) << "a label holds what the soft keys read";
+        EXPECT_EQ(Edits(), Texts({label.substr(0, 31), quoted})) << "and is stored so";
         Press(IDC_APPLY_KEY, L"Lbl", std::wstring(400, L't'));
         EXPECT_EQ(stored(), Texts({L"Lbl", std::wstring(quoted.size(), L't')})) << "cut to the longest path the page gives";
         SoftKeysEdited = false;
