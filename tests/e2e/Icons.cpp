@@ -154,7 +154,7 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
     DestroyWindow(owners[3]);   // a program that has exited
     // Painting makes a bitmap for a moment: the fewest seen is the count at rest.
     int bitmaps = INT_MAX;
-    PumpUntil([&] { return bitmaps = std::min(bitmaps, LiveBitmaps(window) - 3), false; }, 300);
+    PumpUntil([&] { return bitmaps = std::min(bitmaps, GdiObjects(window, 9) - 3), false; }, 300);
     ASSERT_GT(bitmaps, 0) << "the GDI handle table cannot be read";
     bool loaded[2] = {true, true};
     int counts[6] = {};   // icons accepted, refused, refused for a full table, other dwData, names, unloads
@@ -208,8 +208,8 @@ TEST_F(Icons, TwentyThousandPayloadsAnswerAndHoldWhatTheModelDoes)
         counts[dwData != HM_NOTIFYICON_MESSAGE ? 3 : expected.first == 1 ? 0 : 1 + (expected.second == ERROR_NO_MORE_ITEMS)]++;
         if (expected.first == 1 || n % 20 == 0) ExpectTable(strip, model, when);
         const int copies = (int)std::count_if(model.table.begin(), model.table.end(), [](const Icon &i) { return i.own; });
-        ASSERT_TRUE(n % 100 || PumpUntil([&] { return LiveBitmaps(window) == bitmaps + 3 * copies; }, 1000))
-            << when << ": " << LiveBitmaps(window) - bitmaps << " bitmaps for " << copies << " copies";
+        ASSERT_TRUE(n % 100 || PumpUntil([&] { return GdiObjects(window, 9) == bitmaps + 3 * copies; }, 1000))
+            << when << ": " << GdiObjects(window, 9) - bitmaps << " bitmaps for " << copies << " copies";
     }
     printf("accepted %d, refused %d and %d for a full table, other dwData %d, names %d (%d unloads)\n", counts[0], counts[1], counts[2], counts[3], counts[4], counts[5]);
     EXPECT_GT(*std::min_element(counts, counts + 6), 20);

@@ -2,11 +2,9 @@
 // taps and keys change the pages, the navigation bar's OK saves, and the screen follows.
 #include "support/device.h"
 #include "support/nimbra_process.h"
-#include "support/remote.h"
 #include "res/resource.h"
 #include <random>
 #include <set>
-#include <shlobj.h>
 
 namespace {
 
@@ -90,8 +88,8 @@ protected:
     }
 };
 
-// (How the flag is written to the file is the settings file's own test; that OK stores the file
-// at all, the next one's.)
+// (How the flag is written to the file is the settings file's own test; that OK stores it, the
+// in-process dialog's.)
 TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
 {
     Start(L"1::NoSuchItem::");
@@ -110,84 +108,6 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
         EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
         EXPECT_EQ(WindowText(window), disable ? L"Renamed" : L"Start");
     }
-}
-
-TEST_F(Settings, TickedItemsInTheirNewOrderAreHostedAndAnAppliedSoftKeyLabelsTheMenuBar)
-{
-    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Today\\Keys", L"Software\\Nimbra Test Keys");
-    Start(L"0::");   // no item: the dialog opens at once
-    HWND dialog = WaitForDialog();
-    ASSERT_TRUE(dialog);
-    HWND plugins = PageWith(dialog, IDC_PLUGIN_LIST), list = GetDlgItem(plugins, IDC_PLUGIN_LIST);
-    auto row = [&](const wchar_t *name) {
-        for (int i = 0; i < (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); i++)
-            if (RemoteListText(list, i) == name) return i;
-        return -1;
-    };
-    // Tick the clock and the notes on their check boxes (the rows' left end), then move the notes up.
-    for (const wchar_t *name : {L"NimbraClock", L"NimbraNotes"}) {
-        RECT r = RemoteListRowRect(list, row(name));
-        Tap(r.left + 8, (r.top + r.bottom) / 2);
-    }
-    int notes = row(L"NimbraNotes"), clock = row(L"NimbraClock");
-    ASSERT_TRUE(notes >= 0 && clock >= 0);
-    RECT r = RemoteListRowRect(list, notes);
-    Tap(r.left + 40, (r.top + r.bottom) / 2);
-    for (int i = notes; i > clock; i--) TapControl(plugins, IDC_UP);
-
-    // The soft-key editor: the right key of the Today keys, labelled anew, starting Nimbra; the
-    // note that follows is answered with Enter.
-    HWND keys = PageWith(dialog, IDC_APPLY_KEY);
-    ShowTab(dialog, 2);
-    SetWindowTextW(GetDlgItem(keys, IDC_KEY_LABEL), L"Xyz");
-    TapControl(keys, IDC_APPLY_KEY);
-    EXPECT_TRUE(PumpUntil([&] { HWND box = FindWindowW(L"#32770", L"Start"); return box && IsWindowVisible(box); }, 5000));
-    PressKey(VK_RETURN);
-    TapOk(dialog);
-
-    EXPECT_TRUE(PumpUntil([&] { return FileText(SettingsFile).find(L"Plugins = 2::NimbraNotes::NimbraClock::\n") == 0; }, 5000))
-        << Narrow(FileText(SettingsFile));
-    HWND host = FindWindowExW(window, nullptr, L"NimbraWorker", nullptr);
-    HWND notesItem = nullptr, clockItem = nullptr;
-    EXPECT_TRUE(PumpUntil([&] {
-        notesItem = FindWindowExW(host, nullptr, L"NimbraNotesItem", nullptr);
-        clockItem = FindWindowExW(host, nullptr, L"NimbraClockItem", nullptr);
-        return notesItem && clockItem && WindowPlace(notesItem)[1] < WindowPlace(clockItem)[1];
-    }, 5000)) << "the notes are not hosted above the clock";
-    HWND bar = nullptr;
-    EXPECT_TRUE(PumpUntil([&] { return (bar = MenuBarOf(window)) && RemoteButtonText(bar, IDM_RIGHTKEY) == L"Xyz"; }, 5000));
-    MoveRegTree(HKEY_CURRENT_USER, L"Software\\Nimbra Test Keys", L"Software\\Microsoft\\Today\\Keys");   // replaces the test's
-}
-
-// The shortcut that Run on Startup makes starts Nimbra at the next boot, behind the system
-// Today screen, which leaves out the item Nimbra hosts (and no other).
-TEST_F(Settings, RunOnStartupMakesTheNextBootStartNimbraBehindTheTodayScreenWhichDropsItsItem)
-{
-    Start(L"1::NimbraClock::");
-    HWND dialog = HoldForDialog();
-    ASSERT_TRUE(dialog);
-    HWND plugins = PageWith(dialog, IDC_STARTUP), button = GetDlgItem(plugins, IDC_STARTUP);
-    TapControl(plugins, IDC_STARTUP);
-    EXPECT_TRUE(PumpUntil([&] { return WindowText(button) == L"Remove from StartUp"; }, 5000)) << Narrow(WindowText(button));
-    PostMessageW(dialog, WM_CLOSE, 0, 0);   // the shortcut stays without OK
-    ASSERT_EQ(RunNimbra(L"quit"), 0u);
-    ASSERT_EQ(nimbra.Wait(10000), 1u);
-
-    for (const WCHAR *item : {L"NimbraClock", L"NimbraOwner"})
-        RegistrySetDWORD(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Microsoft\\Today\\Items\\") + item).c_str(), L"Enabled", 1);
-    WCHAR folder[MAX_PATH];
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, CSIDL_STARTUP, TRUE));
-    const std::wstring shortcut = folder + std::wstring(L"\\Nimbra.exe_.lnk");
-    ASSERT_NE(GetFileAttributesW(shortcut.c_str()), INVALID_FILE_ATTRIBUTES);
-    NimbraProcess shell(L"C:\\nimbra-device\\shell.exe");
-    ASSERT_TRUE(shell.Start(L"today boot"));
-    window = WaitForNimbraWindow(L"Start");
-    DeleteFileW(shortcut.c_str());
-    ASSERT_TRUE(window);
-    HWND today = FindWindowW(L"DesktopExplorerWindow", nullptr), list = FindWindowExW(today, nullptr, L"ListBox", nullptr);
-    auto lists = [&](const WCHAR *item) { return SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)item) >= 0; };
-    EXPECT_TRUE(PumpUntil([&] { return today && GetForegroundWindow() == today && !lists(L"NimbraClock") && lists(L"NimbraOwner"); }, 5000))
-        << "Nimbra came to the front, or the Today screen kept its item or lost the other one";
 }
 
 // Every message below 0x8000 with pointer-like parameters (a fixed seed), posted from this program

@@ -65,7 +65,7 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe, const WCHA
     return started ? child.Wait(30000) : (DWORD)-2;
 }
 
-int LiveBitmaps(HWND window)
+int GdiObjects(HWND window, int type)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -78,6 +78,6 @@ int LiveBitmaps(HWND window)
                 ReadProcessMemory(process, (void *)table, entries.data(), entries.size(), nullptr);
     if (process) CloseHandle(process);
     int live = 0;
-    for (size_t at = 0; read && at < entries.size(); at += 24) live += (entries[at + 12] & 0x7F) == 9 && entries[at + 14];
+    for (size_t at = 0; read && at < entries.size(); at += 24) live += entries[at + 14] && (!type || (entries[at + 12] & 0x7F) == type);
     return read ? live : -1;
 }

@@ -42,8 +42,9 @@ DWORD RunTestChild(const std::wstring &test, const std::wstring &exe = L"", cons
 // True in a child started by RunTestChild: tests that only make sense there skip elsewhere.
 bool InTestChild();
 
-// The live bitmaps of the process that owns the window, counted in its GDI handle table, which
-// Wine keeps in the process environment block: 24-byte entries, the type (9: bitmap) in the low
-// bits of byte 12, byte 14 cleared when the handle is freed. An icon made from pixels with
-// alpha holds three (colour, mask, alpha). -1 when the table cannot be read.
-int LiveBitmaps(HWND window);
+// The GDI objects in use of the process that owns the window, of one type (9: bitmaps) or of
+// every type (0), counted in its GDI handle table, which Wine keeps in the process environment
+// block as Windows does: 24-byte entries, the type in the low bits of byte 12, byte 14 cleared
+// when the handle is freed. An icon made from pixels with alpha holds three bitmaps (colour,
+// mask, alpha). -1 when the table cannot be read.
+int GdiObjects(HWND window, int type = 0);

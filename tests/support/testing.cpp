@@ -85,12 +85,6 @@ bool WriteFileBytes(const std::wstring &path, const void *data, size_t size)
     return file.write((const char *)data, (std::streamsize)size) && file.flush();
 }
 
-std::wstring FileText(const std::wstring &path)
-{
-    std::vector<unsigned char> b = ReadFileBytes(path);
-    return b.size() > 2 ? std::wstring((const wchar_t *)(b.data() + 2), (b.size() - 2) / 2) : L"";
-}
-
 std::vector<std::wstring> MoveFiles(const std::wstring &from, const std::wstring &pattern, const std::wstring &to)
 {
     std::vector<std::wstring> moved;

@@ -39,8 +39,6 @@ std::wstring ExeFolder();
 std::vector<unsigned char> ReadFileBytes(const std::wstring &path);
 bool WriteFileBytes(const std::wstring &path, const void *data, size_t size);
 inline bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &b) { return WriteFileBytes(path, b.data(), b.size()); }
-// The text of a UTF-16 file without its byte-order mark; empty when it cannot be read.
-std::wstring FileText(const std::wstring &path);
 
 // Moves the files of folder `from` (with a trailing backslash) that match the pattern into folder
 // `to`; answers their names. Tests move the device's files aside and back this way.

@@ -3,6 +3,7 @@
 // leave no window, GDI object, icon copy, item DLL or memory behind.
 #include "support/dialog.h"
 #include "support/images.h"
+#include "support/nimbra_process.h"
 #include "items/itemhost.h"
 #include "items/items.h"
 #include "items/notifyicon.h"
@@ -25,8 +26,7 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 }
 
 // What the process holds once the strip shows the table (as its timer makes it): its windows,
-// its GDI objects (the entries in use of the GDI handle table that the process environment
-// block points to, kept by Wine as by Windows), the host's own icon copies, and its resident
+// its GDI objects (counted in its GDI handle table), the host's own icon copies, and its resident
 // memory in KB (Wine answers Linux's figure for the own process).
 struct Census {
     int windows = 0, gdi = 0, icons = 0;
@@ -34,10 +34,7 @@ struct Census {
     Census()
     {
         UpdateIconStrip(), EnumWindows(CountWindow, (LPARAM)&windows);
-        struct Entry { UINT64 object; ULONG owner; USHORT unique; BYTE type, flags; UINT64 user; };
-        static const auto peb = reinterpret_cast<BYTE *(WINAPI *)()>(reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb")));
-        const Entry *table = *(const Entry **)(peb() + 0xF8);
-        for (int i = 0; table && i < 0x10000; i++) gdi += table[i].type != 0;
+        gdi = GdiObjects(MainWindow);
         PROCESS_MEMORY_COUNTERS memory = {};
         icons = (int)std::count_if(IconTable, IconTable + IconCount, [](const IconEntry &e) { return e.OwnIcon; });
         kb = K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? (long)(memory.WorkingSetSize >> 10) : 0;

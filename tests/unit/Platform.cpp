@@ -5,30 +5,6 @@
 
 const WCHAR *FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, internal
 
-namespace {
-
-INT_PTR CALLBACK FullScreenDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM)
-{
-    SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
-    return msg == WM_INITDIALOG && SHInitDialog(&info);
-}
-
-} // namespace
-
-// A dialog with caption and frame, as a template gives them, made full screen by SHInitDialog:
-// without both, between the navigation bar and its own menu bar, OK in the navigation bar.
-// (The settings dialog's tests guard the rest: the layout inside the call and the rotation.)
-TEST(Platform, FullScreenDialogLosesItsCaptionAndFillsTheScreenBetweenItsBars)
-{
-    struct { DLGTEMPLATE head; WORD menu, windowClass, title; } dlgTemplate = {{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 10, 10, 100, 80}, 0, 0, 0};
-    HWND dialog = CreateDialogIndirectParamW(nullptr, &dlgTemplate.head, nullptr, FullScreenDialogProc, 0);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
-    EXPECT_TRUE((DWORD)GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
-    EXPECT_EQ(WindowPlace(dialog), (std::array<LONG, 4>{0, 26, 240, 294}));
-    DestroyWindow(dialog);
-}
-
 // Under multithreaded COM on this thread, as the program runs (main() sets it up so).
 TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas)
 {
