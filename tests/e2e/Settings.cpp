@@ -18,15 +18,6 @@ HWND FindWindowWhere(HWND parent, const wchar_t *cls, const std::function<bool(H
     return window;
 }
 
-// The settings dialog of the running instance, once it shows.
-HWND WaitForDialog()
-{
-    HWND dialog = nullptr;
-    auto shown = [](HWND window) { return IsWindowVisible(window) && GetDlgItem(window, IDC_TABS); };
-    PumpUntil([&] { return (dialog = FindWindowWhere(nullptr, L"#32770", shown)) != nullptr; }, 10000);
-    return dialog;
-}
-
 // The page of the dialog that holds the control id.
 HWND PageWith(HWND dialog, int id)
 {
@@ -57,29 +48,10 @@ protected:
     HWND HoldForDialog()
     {
         Hold(width / 2, height - 60, 900);
-        return WaitForDialog();
-    }
-    // Raises a page as the user does: a tap on the first tab, then the Right key to the tab.
-    void ShowTab(HWND dialog, int tab)
-    {
-        std::array<LONG, 4> tabs = WindowPlace(GetDlgItem(dialog, IDC_TABS));
-        Tap(tabs[0] + 8, tabs[3] - 6);
-        for (int i = 0; i < tab; i++) PressKey(VK_RIGHT);
-    }
-    void TapControl(HWND page, int id)
-    {
-        std::array<LONG, 4> r = WindowPlace(GetDlgItem(page, id));
-        Tap((r[0] + r[2]) / 2, (r[1] + r[3]) / 2);
-    }
-    // The navigation bar's OK for the dialog, at the bar's right end. The bar follows the
-    // foreground window a few times a second: the tap waits until it shows the dialog's title.
-    void TapOk(HWND dialog)
-    {
-        HWND bar = FindWindowW(L"NimbraNavigationBar", nullptr);
-        EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog && WindowText(bar) == WindowText(dialog); }, 5000));
-        PumpFor(300);
-        std::array<LONG, 4> r = WindowPlace(bar);
-        Tap(r[2] - (r[3] - r[1]) / 2, (r[1] + r[3]) / 2);
+        HWND dialog = nullptr;
+        auto shown = [](HWND window) { return IsWindowVisible(window) && GetDlgItem(window, IDC_TABS); };
+        PumpUntil([&] { return (dialog = FindWindowWhere(nullptr, L"#32770", shown)) != nullptr; }, 10000);
+        return dialog;
     }
     // The visible menu bar of the screen, or null.
     HWND MenuBarOf(HWND owner)
@@ -99,11 +71,17 @@ TEST_F(Settings, AHoldOpensTheDialogAndOkAppliesTheMenuBarSettingAndTheTitle)
         SCOPED_TRACE(disable ? "disable" : "enable");
         HWND dialog = HoldForDialog();
         ASSERT_TRUE(dialog);
-        HWND page = PageWith(dialog, IDC_NO_COMMAND_BAR);
-        ShowTab(dialog, 1);
-        TapControl(page, IDC_NO_COMMAND_BAR);
+        // The page raised as the user does it, with a tap on the first tab and the Right key; a
+        // tap on the box; then the navigation bar's OK, at the bar's right end, once the bar
+        // (which follows the foreground window a few times a second) shows the dialog's title.
+        HWND page = PageWith(dialog, IDC_NO_COMMAND_BAR), bar = FindWindowW(L"NimbraNavigationBar", nullptr);
+        const std::array<LONG, 4> tabs = WindowPlace(GetDlgItem(dialog, IDC_TABS)), box = WindowPlace(GetDlgItem(page, IDC_NO_COMMAND_BAR));
+        Tap(tabs[0] + 8, tabs[3] - 6), PressKey(VK_RIGHT), Tap((box[0] + box[2]) / 2, (box[1] + box[3]) / 2);
         SetWindowTextW(GetDlgItem(page, IDC_TITLE), disable ? L"Renamed" : L"Start");
-        TapOk(dialog);
+        EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog && WindowText(bar) == WindowText(dialog); }, 5000));
+        PumpFor(300);
+        const std::array<LONG, 4> ok = WindowPlace(bar);
+        Tap(ok[2] - (ok[3] - ok[1]) / 2, (ok[1] + ok[3]) / 2);
         EXPECT_TRUE(PumpUntil([&] { return WindowPlace(window)[3] == (disable ? height : height - 26); }, 5000));
         EXPECT_EQ(MenuBarOf(window) != nullptr, !disable);
         EXPECT_EQ(WindowText(window), disable ? L"Renamed" : L"Start");

@@ -22,7 +22,9 @@ const std::wstring Names[] = {L"NimbraClock", L"NimbraOwner", L"NimbraNotes", L"
 BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 {
     DWORD process = 0;
-    return GetWindowThreadProcessId(window, &process), process == GetCurrentProcessId() && (++*(int *)count, EnumChildWindows(window, CountWindow, count)), TRUE;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) ++*(int *)count, EnumChildWindows(window, CountWindow, count);
+    return TRUE;
 }
 
 // What the process holds once the strip shows the table (as its timer makes it): its windows,
@@ -105,7 +107,8 @@ protected:
     }
     void TearDown() override
     {
-        DestroyWindow(Owner), ScreenTest::TearDown(), MoveRegTree(HKEY_CURRENT_USER, KeysAside, TODAY_SOFT_KEYS), DeleteFileW(PROBE_LOG_PATH);
+        DestroyWindow(Owner), ScreenTest::TearDown();
+        MoveRegTree(HKEY_CURRENT_USER, KeysAside, TODAY_SOFT_KEYS), DeleteFileW(PROBE_LOG_PATH);
         for (int i = 0; i < 4; i++) RegistrySetDWORD(HKEY_LOCAL_MACHINE, Key(i).c_str(), L"Enabled", Enabled[i]);
     }
 };
