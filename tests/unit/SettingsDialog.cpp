@@ -48,6 +48,9 @@ TEST_F(SettingsDialog, FillsTheScreenWithFourTabbedPagesLaidOutAgainAfterARotati
 {
     EXPECT_TRUE(RunSettingsDialog([&](HWND dialog) {
         EXPECT_EQ(WindowPlace(dialog), (std::array<LONG, 4>{0, 26, 240, 294}));
+        // Without the template's caption and frame: the navigation bar carries the title and OK.
+        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME), 0);
+        EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
         HWND tabs = GetDlgItem(dialog, IDC_TABS);
         EXPECT_EQ(PlaceIn(tabs, dialog), (std::array<LONG, 4>{-2, 24, 242, 268}));
         RECT area;
