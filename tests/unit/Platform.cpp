@@ -5,6 +5,17 @@
 
 const WCHAR *FilterPattern(const OPENFILENAMEEX *ofn);   // the file chooser's, internal
 
+// A dialog that asks SHInitDialog for the Done button gets the navigation bar's OK (the file
+// chooser's way; the settings dialog's template carries the flag itself).
+TEST(Platform, FullScreenDialogAskingForDoneGetsTheNavigationBarsOk)
+{
+    struct { DLGTEMPLATE head; WORD menu, windowClass, title; } bare = {{WS_POPUP, 0, 0, 0, 0, 100, 80}, 0, 0, 0};
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &bare.head, nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN};
+    EXPECT_TRUE(SHInitDialog(&info) && (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN));
+    DestroyWindow(dialog);
+}
+
 // Under multithreaded COM on this thread, as the program runs (main() sets it up so).
 TEST(Platform, FileChooserAnswersThePickedPathAndOtherwiseLeavesTheBufferAsItWas)
 {
