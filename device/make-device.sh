@@ -16,8 +16,8 @@
 #     keeper running, so that the screen (the Wine desktop) lives on between programs;
 #   - C:\windows: the stand-ins cprog.exe and poutlook.exe; the start-up folder empty;
 #   - C:\windows\Fonts: the device's system font Tahoma, from BIN_DIR/fonts.
-# Prefixes that share a parent directory are copied from one booted prefix, PARENT/base, and
-# share the watermark cache PARENT/watermarks.
+# Prefixes that share a parent directory are made from one booted prefix, PARENT/base (its system
+# DLLs shared by hard links), and share the watermark cache PARENT/watermarks.
 set -Eeuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
@@ -50,7 +50,11 @@ wm_cache=$parent/watermarks
       WINEPREFIX=$base "$WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
     fi
     rm -rf "$prefix"
-    cp -a "$base" "$prefix"
+    # Wine keeps a copy of its system DLLs in every prefix (about 670 MB that nothing here
+    # writes): the profiles share the booted prefix's by hard links, and copy the rest.
+    mkdir -p "$prefix/drive_c/windows"
+    tar -C "$base" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - . | tar -C "$prefix" -xf -
+    cp -al "$base/drive_c/windows/system32" "$base/drive_c/windows/winsxs" "$prefix/drive_c/windows/"
   fi
   "$here/watermarks.sh" "$wm_cache" > "$prefix.watermarks"
 ) 9>"$parent/.make-device.lock"
