@@ -63,7 +63,7 @@ TEST_F(Startup, WordsAndPlainStartsToggleWithTheTodayScreenAndQuitEndsTheInstanc
 }
 
 // Nimbra keeps settings.ini beside itself: a folder where that path has 259 characters starts; in
-// one with 260 the start ends with -1 before anything is read or written, never on a cut path.
+// one with 260 the start ends with -1 instead of going on with a cut path.
 TEST_F(Startup, APathToTheSettingsThatDoesNotFitEndsTheStart)
 {
     for (int extra : {0, 1}) {
