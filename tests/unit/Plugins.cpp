@@ -59,6 +59,7 @@ TEST_F(Plugins, ItemsPaintInTheHostsColoursAndOwnerAndNotesFollowEditsAndTapsAtT
     const std::vector<HWND> w = Host({{L"NimbraClock", L"TestClock"}, {L"NimbraNotes", L"TestNotes"}, {L"NimbraOwner", L"TestOwner"}, {L"NimbraNotes", L"TestEmpty"}},
                                      [] { for (const wchar_t *note : {L"Note1", L"Note2", L"Note3"}) RegistrySetString(HKEY_LOCAL_MACHINE, KeyOf(L"TestNotes").c_str(), note, note); });
     ASSERT_TRUE(w.size() == 4 && w[0] && w[1] && w[2] && w[3]);
+    for (int i = 0; i < 3; i++) EXPECT_TRUE(GetProcAddress(Items[i].hinstDLL, MAKEINTRESOURCEA(241))) << "the options dialog at ordinal 241, " << i;
     SelectedItem = -1;
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
