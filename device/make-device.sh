@@ -52,7 +52,7 @@ wm_cache=$parent/watermarks
     rm -rf "$prefix"
     # Wine keeps a copy of its system DLLs in every prefix (about 670 MB that nothing here
     # writes): the profiles share the booted prefix's by hard links, and copy the rest.
-    mkdir -p "$prefix/drive_c/windows"
+    mkdir -p "$prefix"
     tar -C "$base" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - . | tar -C "$prefix" -xf -
     cp -al "$base/drive_c/windows/system32" "$base/drive_c/windows/winsxs" "$prefix/drive_c/windows/"
   fi

@@ -4,7 +4,6 @@
 #include "support/device.h"
 #include "support/nimbra_process.h"
 #include "items/itemhost.h"
-#include "items/notifyicon.h"
 #include "plugins/probe/probe.h"
 #include <atomic>
 #include <random>
@@ -53,23 +52,6 @@ struct IconModel {
         return {1, 0};
     }
 };
-
-std::pair<DWORD, DWORD> SendCopy(HWND nimbra, ULONG_PTR dwData, const std::vector<BYTE> &bytes)
-{
-    COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
-    ULONG64 reply = (ULONG64)SendMessageW(nimbra, WM_COPYDATA, 0, (LPARAM)&data);
-    return {(DWORD)reply, (DWORD)(reply >> 32)};
-}
-
-// A request: the operation, the record, then (side > 0) side x side pixels of one colour.
-std::vector<BYTE> IconRequest(DWORD op, HWND owner, UINT id, UINT flags, UINT message, int side, DWORD argb)
-{
-    NIMBRANOTIFYICONDATA r = {152, NIMBRA_HANDLE32(owner), id, flags, message, 0, {}};
-    std::vector<BYTE> p(164 + (side ? 4 * side * side : -8));
-    memcpy(p.data(), &op, 4), memcpy(p.data() + 4, &r, sizeof r);
-    for (size_t at = 156; side && at < p.size(); at += 4) memcpy(p.data() + at, at < 164 ? (DWORD *)&side : &argb, 4);
-    return p;
-}
 
 // The screen's colour in the middle of the strip's icon slot (counted from the right).
 COLORREF SlotColour(HWND strip, int slot)

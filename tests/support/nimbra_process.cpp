@@ -81,3 +81,20 @@ int GdiObjects(HWND window, int type)
     for (size_t at = 0; read && at < entries.size(); at += 24) live += entries[at + 14] && (!type || (entries[at + 12] & 0x7F) == type);
     return read ? live : -1;
 }
+
+std::vector<BYTE> IconRequest(DWORD op, HWND owner, UINT id, UINT flags, UINT message, int side, DWORD argb)
+{
+    const NIMBRANOTIFYICONCOPY head = {op, {sizeof(NIMBRANOTIFYICONDATA), NIMBRA_HANDLE32(owner), id, flags, message, 0, {}}};
+    const NIMBRAICONPIXELS size = {(DWORD)side, (DWORD)side};
+    std::vector<BYTE> bytes((const BYTE *)&head, (const BYTE *)(&head + 1));
+    if (side) bytes.insert(bytes.end(), (const BYTE *)&size, (const BYTE *)(&size + 1));
+    for (int i = 0; i < side * side; i++) bytes.insert(bytes.end(), (const BYTE *)&argb, (const BYTE *)(&argb + 1));
+    return bytes;
+}
+
+std::pair<DWORD, DWORD> SendCopy(HWND window, ULONG_PTR dwData, const std::vector<BYTE> &bytes)
+{
+    COPYDATASTRUCT data = {dwData, (DWORD)bytes.size(), bytes.empty() ? nullptr : (void *)bytes.data()};
+    ULONG64 reply = (ULONG64)SendMessageW(window, WM_COPYDATA, 0, (LPARAM)&data);
+    return {(DWORD)reply, (DWORD)(reply >> 32)};
+}

@@ -2,6 +2,7 @@
 // device has it installed at C:\Program Files\Nimbra\Nimbra.exe.
 #pragma once
 #include "support/testing.h"
+#include "items/notifyicon.h"
 
 #define INSTALLED_NIMBRA L"C:\\Program Files\\Nimbra\\Nimbra.exe"
 
@@ -48,3 +49,10 @@ bool InTestChild();
 // when the handle is freed. An icon made from pixels with alpha holds three bitmaps (colour,
 // mask, alpha). -1 when the table cannot be read.
 int GdiObjects(HWND window, int type = 0);
+
+// An icon request as another program sends it (WM_COPYDATA, dwData HM_NOTIFYICON_MESSAGE): the
+// operation and the record for owner and id, then, when side is not 0, side x side pixels of
+// one colour (0xAARRGGBB).
+std::vector<BYTE> IconRequest(DWORD op, HWND owner, UINT id, UINT flags, UINT message, int side, DWORD argb);
+// Sends the bytes to the window as WM_COPYDATA; answers the reply's result and last-error code.
+std::pair<DWORD, DWORD> SendCopy(HWND window, ULONG_PTR dwData, const std::vector<BYTE> &bytes);

@@ -50,16 +50,11 @@ struct Census {
 };
 
 // A request as another program sends it: an icon operation with side x side pixels of one shade, or a name.
-LRESULT Send(UINT kind, DWORD operation, HWND owner = nullptr, UINT id = 0, DWORD side = 0, BYTE shade = 0)
+LRESULT Send(UINT kind, DWORD operation, HWND owner = nullptr, UINT id = 0, int side = 0, BYTE shade = 0)
 {
-    NIMBRANOTIFYICONDATA record = {sizeof record, NIMBRA_HANDLE32(owner), id, NIMBRA_NIF_ICON, WM_APP, 0, {}};
-    std::vector<BYTE> data((BYTE *)&operation, (BYTE *)(&operation + 1));
-    data.insert(data.end(), (BYTE *)&record, (BYTE *)(&record + 1));
-    for (DWORD v : {side, side}) data.insert(data.end(), (BYTE *)&v, (BYTE *)(side ? &v + 1 : &v));
-    data.resize(data.size() + 4 * side * side, shade);
-    COPYDATASTRUCT copy = {kind, (DWORD)data.size(), data.data()}, name = {kind, operation % 2 ? (DWORD)(2 * Names[operation % 4].size() + 2) : 0, (void *)Names[operation % 4].c_str()};
-    if (kind == HM_UNLOADITEMS) copy = name;
-    return SendMessageW(MainWindow, WM_COPYDATA, 0, (LPARAM)&copy);
+    const std::wstring name = operation % 2 ? Names[operation % 4] : L"";   // with its terminator; none for every item
+    if (kind == HM_UNLOADITEMS) return SendCopy(MainWindow, kind, std::vector<BYTE>((BYTE *)name.c_str(), (BYTE *)(name.c_str() + name.size() + !name.empty()))).first;
+    return SendCopy(MainWindow, kind, IconRequest(operation, owner, id, NIMBRA_NIF_ICON, WM_APP, side, shade * 0x01010101u)).first;
 }
 
 // Between two messages the program's own loop frees the DLLs that unloads let go of.

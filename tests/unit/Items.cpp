@@ -53,7 +53,10 @@ TEST_F(Items_Loading, ProbeIsLoadedInTheContractsOrderByTheLoadRulesAndSwitchedO
     SetValue(L"", L"Enabled", 1), SetValue(L"", L"Type", 4), RegistrySetString(HKEY_LOCAL_MACHINE, TODAY_ITEMS_KEY, L"DLL", PROBE_DLL_PATH);
     // The switch-off broadcast does not wait long for a window that handles no messages.
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread hung([&] { CreateWindowExW(0, L"ItemsTestMain", L"hung", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), WaitForSingleObject(release, 20000); });
+    std::thread hung([&] {
+        CreateWindowExW(0, L"ItemsTestMain", L"hung", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        WaitForSingleObject(release, 20000);
+    });
     while (!FindWindowW(L"ItemsTestMain", L"hung")) Sleep(5);
     DWORD start = GetTickCount();
     LoadList(L"10::Good::NoDll::Missing::NoExport::Refuses::BuiltIn::Later::OnA::OnB::::");
@@ -89,11 +92,13 @@ TEST_F(Items_Loading, UnloadByNameFromInsideAnItemAndWithAFailedDestruction)
     EXPECT_EQ(Tops(), (Ints{-1, -1, -1}));
     // Gone's window is gone before the host destroys it; A's teardown opens the settings, and
     // the dialog reloads the list.
-    DeleteFileW(PROBE_LOG_PATH), AddItem(L"Gone"), AddItem(L"A", {{PROBE_HOST_CALL, HM_SHOWSETTINGS}, {PROBE_HOST_CALL_AT, 3}}), LoadList(L"2::Gone::A::");
+    DeleteFileW(PROBE_LOG_PATH), AddItem(L"Gone"), AddItem(L"A", {{PROBE_HOST_CALL, HM_SHOWSETTINGS}, {PROBE_HOST_CALL_AT, 3}});
+    LoadList(L"2::Gone::A::");
     const HWND old[2] = {Items[0].hwndCustom, Items[1].hwndCustom};
     DestroyWindow(old[0]), DestroyWindow(old[0]);   // what this window manager answers for a window that is gone
     char want[64];
-    snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError()), PluginListChanged = true;
+    snprintf(want, 64, "DestroyWindow Failed with 0x%08x (%u)", (unsigned)GetLastError(), (unsigned)GetLastError());
+    PluginListChanged = true;
     std::vector<ShownBox> boxes = BoxesShownBy(UnloadAllItems);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Narrow(boxes[0].text) + (boxes[0].owner ? " (owned)" : ""), want);

@@ -66,7 +66,8 @@ TEST_P(Robustness_Child, EveryEntryPointSurvivesTheAction)
         ASSERT_TRUE(boxes.Start(L"--gtest_filter=Robustness_Child.AnswersEveryProbeBoxAfterUnloadingEveryItem"));
     }
     for (const auto &[at, trigger] : Entries) {
-        AddItem(L"Y", {}, PROBE2_DLL_PATH), AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}}), DeleteFileW(PROBE_LOG_PATH);
+        AddItem(L"Y", {}, PROBE2_DLL_PATH), AddItem(L"X", {{PROBE_HOST_CALL, call}, {PROBE_HOST_CALL_AT, at}, {PROBE_HOST_CALL_ARG, arg}});
+        DeleteFileW(PROBE_LOG_PATH);
         auto run = [&] { LoadList(L"2::Y::X::"), trigger(); };
         auto dropY = [](HWND) {
             LVFINDINFOW y = {LVFI_STRING, L"Y", 0, {}, 0};
@@ -119,7 +120,8 @@ TEST_F(Robustness_Items, WindowsNotTheItemsOwnAreNeverUsedNorDestroyedAndTheirDl
         for (DWORD_PTR answer; worker != HWND(-1); Sleep(20)) late += !SendMessageTimeoutW(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer);
     });
     HWND closed = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 9, 9, ItemHost, nullptr, nullptr, nullptr);
-    for (DestroyWindow(closed); !worker;) Sleep(5);
+    DestroyWindow(closed);
+    while (!worker) Sleep(5);
     // The item's own window also stored in the record, a destroyed one, the worker's, ItemHost, MainWindow.
     for (HWND other : {HWND(1), closed, worker.load(), ItemHost, MainWindow}) {
         AddItem(L"W", {{PROBE_WINDOW, (DWORD)(ULONG_PTR)other}}), LoadList(L"1::W::");

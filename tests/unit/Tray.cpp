@@ -146,21 +146,21 @@ TEST_F(Tray, AnItemsIconGoesWithItAndComesOnceWithEachReload)
     EXPECT_FALSE(handAt(1)) << "a reload left a second icon";
 }
 
-// Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons.
-// Lengths at 131 dpi show that scaling truncates.
+// Icons i drawn at firstX - i * pitch from the top row iconTop; LastVisibleIcon with 20 icons, and the
+// separator pen's width. Lengths at 131 dpi show that scaling truncates.
 // The screen, made as start-up makes it, is captionless from the navigation bar (bar pixels
 // high) down to the screen's bottom, with the strip along that bottom.
-void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop, int bar, int bigTray = 0)
+void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int stripHeight, int iconTop, int bar, LONG pen, int bigTray = 0)
 {
     AppSettings.BigTray = bigTray;
     ComputeTrayMetrics();
     for (UINT id = 1; id <= MAX_ICONS; id++) t.Add(id, t.Icons[id % 3]);
     ASSERT_TRUE(t.StripShown());
     const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    LOGPEN pen = {};   // the separator pen from the device's colour scheme: one 96-dpi pixel, truncated
-    GetObjectW(SeparatorPen, sizeof pen, &pen);
-    EXPECT_EQ(std::make_tuple(WindowPlace(MainWindow), WindowPlace(IconStrip), IconPitch, LastVisibleIcon, pen.lopnWidth.x),
-              std::make_tuple(std::array<LONG, 4>{0, bar, w, h}, std::array<LONG, 4>{0, h - stripHeight, w, h}, pitch, lastVisible, bar / 26L));
+    LOGPEN made = {};   // the separator pen from the device's colour scheme: one 96-dpi pixel, truncated
+    GetObjectW(SeparatorPen, sizeof made, &made);
+    EXPECT_EQ(std::make_tuple(WindowPlace(MainWindow), WindowPlace(IconStrip), IconPitch, LastVisibleIcon, made.lopnWidth.x),
+              std::make_tuple(std::array<LONG, 4>{0, bar, w, h}, std::array<LONG, 4>{0, h - stripHeight, w, h}, pitch, lastVisible, pen));
     const COLORREF colors[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
     for (int i : {0, 1, lastVisible}) {
         SCOPED_TRACE(i);
@@ -173,11 +173,11 @@ void CheckStripGeometry(Tray &t, int firstX, int pitch, int lastVisible, int str
     EXPECT_TRUE(past < 0 || (SendMessageW(IconStrip, WM_LBUTTONUP, 0, MAKELPARAM(past, 10)), SelectedIcon) == -1) << "a tap hit an icon not drawn";
 }
 
-TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3, 26); }
-TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28, 4, 35); }
-TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6, 52); }
-TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3, 26); }
+TEST_F(Tray, GeometryAt96Dpi) { CheckStripGeometry(*this, 222, 20, 11, 21, 3, 26, 1); }
+TEST_F(Tray_Dpi131, GeometryAt131Dpi) { CheckStripGeometry(*this, 216, 27, 8, 28, 4, 35, 1); }
+TEST_F(Tray_Hires, GeometryAt192Dpi) { CheckStripGeometry(*this, 444, 40, 11, 42, 6, 52, 2); }
+TEST_F(Tray_Landscape, GeometryOnALandscapeScreen) { CheckStripGeometry(*this, 302, 20, 15, 21, 3, 26, 1); }
 
-TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 26, -5); }   // any value but 0 is on
+TEST_F(Tray, BigIconsAt96Dpi) { CheckStripGeometry(*this, 206, 34, 6, 37, 3, 26, 1, -5); }   // any value but 0 is on
 
 } // namespace
